@@ -1,0 +1,113 @@
+#include "app/form1.h"
+
+#include <exception>
+
+#include "browser/browser.h"
+#include "view/view.h"
+
+namespace pictavo {
+
+Form1::Form1(Host& host) : c(host) {
+    c.drvList.onChange = [this] { drvList_Change(c); };
+    c.dirList.onChange = [this] { dirList_Change(c); };
+    c.dirList.onClick = [this] { dirList_Click(c); };
+    c.filList.onClick = [this] { filList_Click(c); };
+    c.HScroll1.onChange = [this] { HScroll1_Change(c); };
+    c.VScroll1.onChange = [this] { VScroll1_Change(c); };
+    c.Cls.onClick = [this] { Cls_Click(); };
+    c.Version.onClick = [this] { Version_Click(); };
+}
+
+void Form1::dispatch(const std::function<void()>& event) {
+    try {
+        event();
+    } catch (const std::exception& e) {
+        try {
+            c.host.MsgBox(e.what(), MsgFlags::OkOnly);
+        } catch (...) {
+            // Nothing more can be said to the person; the program goes on.
+        }
+    }
+}
+
+void Form1::Form_Load() {
+    c.drvList.setDrive(c.host.StartDrive());
+    c.dirList.setPath(c.host.StartFolder());
+    c.HScroll1.setVisible(false);
+    c.VScroll1.setVisible(false);
+    c.delBtn.setEnabled(false);
+    c.cpyBtn.setEnabled(false);
+    c.Del.setEnabled(false);
+    c.bmp.setEnabled(false);
+    c.Cpy.setEnabled(false);
+    c.renm.setEnabled(false);
+    c.SetBtn.setEnabled(false);
+    c.autoRn.setEnabled(false);
+    c.stpBtn.setEnabled(false);
+    c.Slider1.setEnabled(false);
+}
+
+void Form1::clipboardWatch() { c.pstBtn.setEnabled(c.host.ClipboardHasBitmap()); }
+
+void Form1::Form_Activate() { clipboardWatch(); }
+
+void Form1::Form_MouseMove() { clipboardWatch(); }
+
+void Form1::resize(float outerWidth, float outerHeight) {
+    width_ = outerWidth;
+    height_ = outerHeight;
+    Form_Resize();
+}
+
+void Form1::Form_Resize() {
+    if (height() < 4620) {
+        c.delBtn.setEnabled(false);
+        c.svcomBtn.setEnabled(false);
+        c.cpyBtn.setEnabled(false);
+    }
+    if (height() < 1921) return;
+    if (width() < 2806) return;
+    c.Picture1.setHeight(height() - 1620);
+    c.Picture1.setWidth(width() - 2805);
+    c.HScroll1.setTop(c.Picture1.place().height + 390);
+    c.HScroll1.setLeft(c.Picture1.place().left);
+    c.HScroll1.setWidth(c.Picture1.place().width);
+    c.VScroll1.setLeft(c.Picture1.place().width + 2200);
+    c.VScroll1.setTop(c.Picture1.place().top);
+    c.VScroll1.setHeight(c.Picture1.place().height);
+    c.HScroll1.setMax(scrollRange(c.Image1.place().width, c.Picture1.place().width));
+    c.VScroll1.setMax(scrollRange(c.Image1.place().height, c.Picture1.place().height));
+    c.dirList.setHeight((c.Picture1.place().height - 300) * 0.4f);
+    c.filList.setTop(c.dirList.place().top + c.dirList.place().height + 20);
+    c.filList.setHeight((c.Picture1.place().height - 300) * 0.6f);
+    if (c.Image1.place().width < c.Picture1.place().width) {
+        c.HScroll1.setVisible(false);
+    } else {
+        c.HScroll1.setVisible(true);
+        c.HScroll1.setMax(scrollRange(c.Image1.place().width, c.Picture1.place().width));
+    }
+    if (c.Image1.place().height < c.Picture1.place().height) {
+        c.VScroll1.setVisible(false);
+    } else {
+        c.VScroll1.setVisible(true);
+        c.VScroll1.setMax(scrollRange(c.Image1.place().height, c.Picture1.place().height));
+    }
+    const std::string sep(1, c.host.Separator());
+    if (c.filSize.text().empty()) {
+        c.StatusBar1.setPanelText(1, c.dirList.path());
+    } else {
+        c.StatusBar1.setPanelText(1, c.dirList.path() + sep + c.filList.fileName());
+    }
+}
+
+void Form1::Cls_Click() {
+    if (c.host.MsgBox("プログラムを終了します。", MsgFlags::OkCancelInformation, std::string("Pictavo")) !=
+        MsgResult::Ok)
+        return;
+    c.host.ClipboardClear();
+    c.host.Unload("Form1");
+}
+
+void Form1::Version_Click() { c.host.Show("frmAbout"); }
+
+}  // namespace pictavo

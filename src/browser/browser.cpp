@@ -1,0 +1,55 @@
+#include "browser/browser.h"
+
+namespace pictavo {
+
+std::string countText(std::int64_t n) { return std::to_string(n); }
+
+void showPosition(FormControls& f) { f.lstCnt.setText(f.lstPos + "/" + f.lstTotal); }
+
+void recount(FormControls& f) {
+    f.lstTotal = countText(f.filList.listCount());
+    f.lstPos = countText(static_cast<std::int64_t>(f.filList.listIndex()) + 1);
+    showPosition(f);
+}
+
+namespace {
+
+// The steps a folder change and a drive change share once the file list is filled.
+void afterListing(FormControls& f) {
+    recount(f);
+    if (std::stod(f.lstPos) == 0) {
+        f.autoRn.setEnabled(false);
+        f.Slider1.setEnabled(false);
+    }
+}
+
+}  // namespace
+
+void dirList_Change(FormControls& f) {
+    f.delBtn.setEnabled(false);
+    f.Del.setEnabled(false);
+    f.Cpy.setEnabled(false);
+    f.autoRn.setEnabled(false);
+    f.Slider1.setEnabled(false);
+    f.filList.setPath(f.dirList.path());
+    f.Timer1.setEnabled(false);
+    afterListing(f);
+    f.stpBtn.setEnabled(false);
+}
+
+void dirList_Click(FormControls& f) { dirList_Change(f); }
+
+void drvList_Change(FormControls& f) {
+    try {
+        f.dirList.setPath(f.drvList.drive());
+        f.Timer1.setEnabled(false);
+        afterListing(f);
+        f.stpBtn.setEnabled(false);
+    } catch (const HostError&) {
+        // A drive that is not ready: put the drive list back on the open folder's drive,
+        // which runs this handler again for that drive. No message.
+        f.drvList.setDrive(f.dirList.path());
+    }
+}
+
+}  // namespace pictavo

@@ -1,0 +1,71 @@
+#include "host/natural_order.h"
+
+#include <cctype>
+
+namespace pictavo {
+
+namespace {
+char fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
+
+bool naturalLess(std::string_view a, std::string_view b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            // Compare digit runs by value: skip leading zeros, then longer is larger.
+            std::size_t si = i, sj = j;
+            while (si < a.size() && a[si] == '0') ++si;
+            while (sj < b.size() && b[sj] == '0') ++sj;
+            std::size_t ei = si, ej = sj;
+            while (ei < a.size() && isDigit(a[ei])) ++ei;
+            while (ej < b.size() && isDigit(b[ej])) ++ej;
+            if (ei - si != ej - sj) return ei - si < ej - sj;
+            for (std::size_t k = 0; k < ei - si; ++k)
+                if (a[si + k] != b[sj + k]) return a[si + k] < b[sj + k];
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const char ca = fold(a[i]), cb = fold(b[j]);
+        if (ca != cb) return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb);
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j)) return a.size() - i < b.size() - j;
+    return a < b;
+}
+
+bool wildcardMatch(std::string_view pattern, std::string_view name) {
+    // Iterative matcher with backtracking to the last '*': linear for these patterns.
+    std::size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            mark = n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+bool matchesAny(std::string_view patterns, std::string_view name) {
+    while (!patterns.empty()) {
+        const auto cut = patterns.find(';');
+        const auto one = patterns.substr(0, cut);
+        if (!one.empty() && wildcardMatch(one, name)) return true;
+        if (cut == std::string_view::npos) break;
+        patterns.remove_prefix(cut + 1);
+    }
+    return false;
+}
+
+}  // namespace pictavo

@@ -1,0 +1,97 @@
+#pragma once
+// A scripted host over real files in a temporary folder: message-box and dialog answers
+// are given in advance and every call to the user-facing services is recorded.
+
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/file_host.h"
+
+namespace pictavo::test {
+
+// A temporary folder that is removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct MsgBoxCall {
+    std::string prompt;
+    MsgFlags flags;
+    std::optional<std::string> title;
+};
+
+class TestHost : public FileHost {
+public:
+    // Posix: drives "/" and "/media/pictavo-offline" (never ready); the program starts in
+    // <temp>/Pictures. Windows: "c:" and "d:" are folders inside the temporary folder,
+    // "x:" is never ready; the program starts on "c:\" and "c:\WINDOWS\".
+    explicit TestHost(PathSyntax syntax);
+
+    // The real folder behind a path in this host's syntax, and back.
+    [[nodiscard]] std::filesystem::path real(const std::string& hostPath) const { return toNative(hostPath); }
+    [[nodiscard]] std::string hostPath(const std::filesystem::path& native) const { return fromNative(native); }
+    [[nodiscard]] const std::filesystem::path& root() const { return temp_.path(); }
+    // The folder the program starts in, as a real path.
+    [[nodiscard]] std::filesystem::path startFolder() const;
+
+    // Scripted answers; an empty queue answers OK.
+    std::deque<MsgResult> msgBoxAnswers;
+    // Paths chosen in the save dialog; nullopt is Cancel. An empty queue cancels.
+    std::deque<std::optional<std::string>> saveAnswers;
+    int wallpaperResult = 1;
+
+    // What the program did.
+    std::vector<MsgBoxCall> messages;
+    std::vector<MousePointer> pointers;
+    std::vector<SaveDialogState> dialogs;
+    std::vector<std::string> shown;
+    std::vector<std::string> unloaded;
+    struct WallpaperCall {
+        unsigned action, param;
+        std::string text;
+        unsigned flags;
+    };
+    std::vector<WallpaperCall> wallpaperCalls;
+
+    // The clipboard: a picture, text from another program, or nothing.
+    std::optional<Picture> clipboardPicture;
+    bool clipboardHasText = false;
+    int clipboardClears = 0;
+
+    MsgResult MsgBox(const std::string& prompt, MsgFlags flags, const std::optional<std::string>& title) override;
+    void SetMousePointer(MousePointer pointer) override;
+    bool ShowSave(SaveDialogState& dialog) override;
+    [[nodiscard]] float TwipsPerPixelX() const override { return 15; }
+    [[nodiscard]] float TwipsPerPixelY() const override { return 15; }
+    std::string StartDrive() override;
+    std::string StartFolder() override;
+    void ClipboardClear() override;
+    void ClipboardSetData(const Picture& picture) override;
+    Picture ClipboardGetData() override;
+    bool ClipboardHasBitmap() override;
+    void Show(const std::string& window) override;
+    void Unload(const std::string& window) override;
+    int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text, unsigned flags) override;
+
+private:
+    TempDir temp_;
+};
+
+// Writes a picture file of the given size, filled with one colour, in the format that the
+// name's extension asks for ("jpg", "bmp"; "gif" writes a small fixed GIF).
+void writePicture(const std::filesystem::path& file, int width, int height, unsigned rgb = 0x3366cc);
+void writeBytes(const std::filesystem::path& file, const std::string& bytes);
+std::string readBytes(const std::filesystem::path& file);
+
+}  // namespace pictavo::test

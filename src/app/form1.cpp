@@ -3,7 +3,10 @@
 #include <exception>
 
 #include "browser/browser.h"
+#include "commands/commands.h"
+#include "slideshow/slideshow.h"
 #include "view/view.h"
+#include "wallpaper/wallpaper.h"
 
 namespace pictavo {
 
@@ -14,6 +17,20 @@ Form1::Form1(Host& host) : c(host) {
     c.filList.onClick = [this] { filList_Click(c); };
     c.HScroll1.onChange = [this] { HScroll1_Change(c); };
     c.VScroll1.onChange = [this] { VScroll1_Change(c); };
+    c.autoRn.onClick = [this] { autoRn_Click(c); };
+    c.stpBtn.onClick = [this] { stpBtn_Click(c); };
+    c.Timer1.onTimer = [this] { Timer1_Timer(c); };
+    c.Slider1.onScroll = [this] { Slider1_Scroll(c); };
+    c.bmp.onClick = [this] { bmp_Click(c); };
+    c.svcomBtn.onClick = [this] { svcomBtn_Click(c); };
+    c.renm.onClick = [this] { renm_Click(c); };
+    c.Del.onClick = [this] { Del_Click(c); };
+    c.delBtn.onClick = [this] { delBtn_Click(c); };
+    c.Cpy.onClick = [this] { Cpy_Click(c); };
+    c.cpyBtn.onClick = [this] { cpyBtn_Click(c); };
+    c.pstBtn.onClick = [this] { pstBtn_Click(c); };
+    c.SetBtn.onClick = [this] { SetBtn_Click(c); };
+    c.UnsetBtn.onClick = [this] { UnsetBtn_Click(c); };
     c.Cls.onClick = [this] { Cls_Click(); };
     c.Version.onClick = [this] { Version_Click(); };
 }

@@ -76,14 +76,13 @@ void fitViewport(FormControls& f) {
     }
 }
 
-namespace {
-
-// The commands that depend on the bitmap test, with no show running.
 void setBitmapCommands(FormControls& f, bool bitmap) {
     f.svcomBtn.setEnabled(!bitmap);
     f.bmp.setEnabled(!bitmap);
     f.SetBtn.setEnabled(bitmap);
 }
+
+namespace {
 
 void loadFailed(FormControls& f) {
     f.host.MsgBox(kLoadFailedMessage, MsgFlags::OkOnly);

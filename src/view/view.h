@@ -24,6 +24,9 @@ inline constexpr const char* kLoadFailedMessage = "ファイルを正常にロ�
 // The last n bytes of a text.
 [[nodiscard]] std::string rightText(const std::string& text, std::size_t n);
 
+// With no show running: saving as a bitmap for other pictures, the wall paper for bitmaps.
+void setBitmapCommands(FormControls& f, bool bitmap);
+
 // Puts the picture of Image1 at the viewport's top-left corner and shows each scroll bar
 // only where the picture is at least as large as the viewport, with Max the excess.
 void fitViewport(FormControls& f);

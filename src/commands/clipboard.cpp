@@ -1,0 +1,37 @@
+#include "commands/commands.h"
+#include "view/view.h"
+
+namespace pictavo {
+
+namespace {
+
+void copyPicture(FormControls& f, Command& first, Command& second) {
+    f.host.ClipboardClear();
+    f.host.ClipboardSetData(f.Image1.picture());
+    f.StatusBar1.setPanelText(1, f.dirList.path() + f.host.Separator() + f.filList.fileName() + kCopiedSuffix);
+    if (f.host.ClipboardHasBitmap()) f.pstBtn.setEnabled(true);
+    first.setEnabled(false);
+    second.setEnabled(false);
+}
+
+}  // namespace
+
+void Cpy_Click(FormControls& f) { copyPicture(f, f.Cpy, f.cpyBtn); }
+void cpyBtn_Click(FormControls& f) { copyPicture(f, f.cpyBtn, f.Cpy); }
+
+void pstBtn_Click(FormControls& f) {
+    Picture picture = f.host.ClipboardGetData();
+    if (picture.isNull()) {
+        // Another program has replaced or emptied the clipboard since the button was
+        // enabled: keep the picture in view and bring the button up to date.
+        f.pstBtn.setEnabled(false);
+        return;
+    }
+    f.Image1.setPicture(std::move(picture), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
+    fitViewport(f);
+    f.host.SetMousePointer(MousePointer::Default);
+    f.svcomBtn.setEnabled(true);
+    f.bmp.setEnabled(true);
+}
+
+}  // namespace pictavo

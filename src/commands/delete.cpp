@@ -1,0 +1,51 @@
+#include <cmath>
+#include <cstdio>
+
+#include "browser/browser.h"
+#include "commands/commands.h"
+
+namespace pictavo {
+
+namespace {
+
+// "12" becomes "11": the count as a number, less one, back to text.
+std::string decrementText(const std::string& text) {
+    const double value = std::stod(text) - 1.0;
+    if (value == std::floor(value) && std::fabs(value) < 1e15) return countText(static_cast<std::int64_t>(value));
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+    return buffer;
+}
+
+void deletePicture(FormControls& f, Command& first, Command& second) {
+    if (f.host.MsgBox(kDeleteQuestion, MsgFlags::OkCancelQuestion, std::string(kDeleteTitle)) != MsgResult::Ok)
+        return;
+    if (f.host.Dir(f.picPath).empty()) {
+        f.host.MsgBox(kAlreadyGoneMessage, MsgFlags::OkOnly);
+        f.filList.refresh();
+        first.setEnabled(false);
+        second.setEnabled(false);
+        f.SetBtn.setEnabled(false);
+        return;
+    }
+    f.host.Kill(f.picPath);
+    f.filList.setPath(f.dirList.path());
+    f.filList.refresh();
+    f.lstTotal = decrementText(f.lstTotal);
+    f.lstPos = countText(0);
+    showPosition(f);
+    f.delBtn.setEnabled(false);
+    f.Del.setEnabled(false);
+    f.Cpy.setEnabled(false);
+    f.renm.setEnabled(false);
+    f.bmp.setEnabled(false);
+    f.SetBtn.setEnabled(false);
+    f.StatusBar1.setPanelText(1, kDeletedText);
+}
+
+}  // namespace
+
+void Del_Click(FormControls& f) { deletePicture(f, f.Del, f.delBtn); }
+void delBtn_Click(FormControls& f) { deletePicture(f, f.delBtn, f.Del); }
+
+}  // namespace pictavo

@@ -1,0 +1,67 @@
+#include "slideshow/slideshow.h"
+
+#include "browser/browser.h"
+#include "view/view.h"
+
+namespace pictavo {
+
+namespace {
+
+// The commands of a shown file with no show running, as after the end or a Stop.
+void restoreFileCommands(FormControls& f) {
+    f.delBtn.setEnabled(true);
+    f.Del.setEnabled(true);
+    f.renm.setEnabled(true);
+}
+
+void endShow(FormControls& f) {
+    f.Timer1.setEnabled(false);
+    f.autoRn.setEnabled(false);
+    f.stpBtn.setEnabled(false);
+    f.Slider1.setEnabled(false);
+    restoreFileCommands(f);
+    setBitmapCommands(f, isBitmapPath(f.picPath));
+}
+
+}  // namespace
+
+void autoRn_Click(FormControls& f) {
+    f.Timer1.setEnabled(true);
+    f.autoRn.setEnabled(false);
+    f.stpBtn.setEnabled(true);
+}
+
+void Timer1_Timer(FormControls& f) {
+    // The user may have selected the last file by hand during the show: there is no next
+    // one to step to, so the show ends as it does on reaching the last file.
+    if (f.filList.listIndex() + 1 >= f.filList.listCount()) {
+        showPosition(f);
+        endShow(f);
+        return;
+    }
+    f.filList.setListIndex(f.filList.listIndex() + 1);
+    showPosition(f);
+    if (f.lstTotal != f.lstPos) return;
+    endShow(f);
+}
+
+void stpBtn_Click(FormControls& f) {
+    f.Timer1.setEnabled(false);
+    f.stpBtn.setEnabled(false);
+    restoreFileCommands(f);
+    const bool more = f.lstTotal != f.lstPos;
+    f.autoRn.setEnabled(more);
+    f.Slider1.setEnabled(more);
+    setBitmapCommands(f, isBitmapPath(f.picPath));
+}
+
+void Slider1_Scroll(FormControls& f) {
+    switch (f.Slider1.value()) {
+        case 1: f.Timer1.setInterval(1000); break;
+        case 2: f.Timer1.setInterval(2000); break;
+        case 3: f.Timer1.setInterval(3000); break;
+        default: break;
+    }
+}
+
+}  // namespace pictavo

@@ -91,6 +91,11 @@ Picture TestHost::ClipboardGetData() { return clipboardPicture.value_or(Picture(
 
 bool TestHost::ClipboardHasBitmap() { return clipboardPicture.has_value(); }
 
+void TestHost::Kill(const std::string& path) {
+    if (killError) throw HostError(*killError + ": " + path);
+    FileHost::Kill(path);
+}
+
 void TestHost::Show(const std::string& window) { shown.push_back(window); }
 
 void TestHost::Unload(const std::string& window) { unloaded.push_back(window); }

@@ -50,6 +50,8 @@ public:
     // Paths chosen in the save dialog; nullopt is Cancel. An empty queue cancels.
     std::deque<std::optional<std::string>> saveAnswers;
     int wallpaperResult = 1;
+    // When set, deleting a file fails with this reason (as a file in use would).
+    std::optional<std::string> killError;
 
     // What the program did.
     std::vector<MsgBoxCall> messages;
@@ -82,6 +84,7 @@ public:
     bool ClipboardHasBitmap() override;
     void Show(const std::string& window) override;
     void Unload(const std::string& window) override;
+    void Kill(const std::string& path) override;
     int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text, unsigned flags) override;
 
 private:

@@ -1,0 +1,26 @@
+#pragma once
+// The desktop's wall-paper call. On Windows it is user32's SystemParametersInfoA; on Linux
+// the same values are served by the desktop's own persistent setting (GSettings on GNOME-
+// family desktops, xfconf on XFCE, Plasma's scripting on KDE).
+
+#include <string>
+#include <string_view>
+
+namespace pictavo::os {
+
+inline constexpr unsigned kSpiSetDeskWallpaper = 20;
+inline constexpr unsigned kSpifUpdateIniFile = 1;
+
+// action 20 with a path sets the wall paper, with "" clears it. Returns non-zero on success
+// and 0 when no supported desktop is found, the setting is refused, or it does not hold.
+int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text, unsigned flags);
+
+enum class Desktop { Gnome, Xfce, Kde, Unknown };
+
+// From XDG_CURRENT_DESKTOP ("ubuntu:GNOME", "XFCE", "KDE", ...).
+[[nodiscard]] Desktop detectDesktop(std::string_view currentDesktop);
+
+// "file://" and the path's bytes, percent-encoded outside letters, digits, "-._~/".
+[[nodiscard]] std::string fileUri(std::string_view path);
+
+}  // namespace pictavo::os

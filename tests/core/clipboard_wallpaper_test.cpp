@@ -1,0 +1,220 @@
+// Copy and paste through the clipboard, and the wall-paper commands.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <cstdlib>
+#include <filesystem>
+
+#include "commands/commands.h"
+#include "host/system_parameters.h"
+#include "support/form_fixture.h"
+#include "wallpaper/wallpaper.h"
+
+namespace fs = std::filesystem;
+
+namespace pictavo::test {
+namespace {
+
+Picture solidPicture(int width, int height, QRgb colour = qRgb(200, 10, 10)) {
+    auto image = std::make_shared<QImage>(width, height, QImage::Format_RGB32);
+    image->fill(colour);
+    return Picture(image);
+}
+
+TEST(Clipboard, CopyPutsThePictureThereAndReportsIt) {
+    for (const bool menu : {true, false}) {
+        FormFixture t;
+        t.start({"a.jpg", "b.jpg"});
+        t.open(1);
+        ASSERT_FALSE(t.c().pstBtn.enabled());
+        t.click(menu ? static_cast<Command&>(t.c().Cpy) : t.c().cpyBtn);
+        ASSERT_TRUE(t.host.clipboardPicture);
+        EXPECT_EQ(*t.host.clipboardPicture, t.c().Image1.picture());
+        EXPECT_EQ(t.c().StatusBar1.panel(1).text, (t.host.startFolder() / "b.jpg").native() + kCopiedSuffix);
+        EXPECT_TRUE(t.c().pstBtn.enabled());
+        EXPECT_FALSE(t.c().Cpy.enabled());
+        EXPECT_FALSE(t.c().cpyBtn.enabled());
+        EXPECT_TRUE(t.host.messages.empty());
+    }
+}
+
+TEST(Clipboard, CopyTextAlwaysInsertsTheSeparator) {
+    FormFixture t(PathSyntax::Windows);
+    writePicture(t.host.real("c:\\a.jpg"), 10, 10);
+    t.start({"w.jpg"});
+    t.form->dispatch([&] { t.c().dirList.setPath("c:\\"); });
+    t.open(0);
+    ASSERT_EQ(t.c().picPath, "c:\\a.jpg");
+    t.click(t.c().cpyBtn);
+    EXPECT_EQ(t.c().StatusBar1.panel(1).text, std::string("c:\\\\a.jpg") + kCopiedSuffix);
+
+    // With nothing selected the name is simply missing.
+    t.form->dispatch([&] { t.c().dirList.setPath("c:\\WINDOWS"); });
+    t.c().Cpy.setEnabled(true);
+    t.click(t.c().Cpy);
+    EXPECT_EQ(t.c().StatusBar1.panel(1).text, std::string("c:\\WINDOWS\\") + kCopiedSuffix);
+}
+
+TEST(Clipboard, PasteShowsThePictureAtTheCornerAndEnablesSaving) {
+    FormFixture t;
+    t.start({"a.jpg"});
+    t.open(0);
+    t.c().svcomBtn.setEnabled(false);
+    t.c().bmp.setEnabled(false);
+    const std::string panel = t.c().StatusBar1.panel(1).text;
+    // Exactly as tall as the viewport (2745 twips = 183 pixels), narrower than it.
+    t.host.clipboardPicture = solidPicture(100, 183);
+    t.c().pstBtn.setEnabled(true);
+    t.click(t.c().pstBtn);
+    EXPECT_EQ(t.c().Image1.picture(), *t.host.clipboardPicture);
+    EXPECT_TRUE(t.c().VScroll1.visible());
+    EXPECT_EQ(t.c().VScroll1.max(), 0);
+    EXPECT_FALSE(t.c().HScroll1.visible());
+    EXPECT_EQ(t.c().Image1.place().left, 0);
+    EXPECT_EQ(t.c().Image1.place().top, 0);
+    EXPECT_TRUE(t.c().svcomBtn.enabled());
+    EXPECT_TRUE(t.c().bmp.enabled());
+    EXPECT_EQ(t.c().StatusBar1.panel(1).text, panel);
+    EXPECT_EQ(t.host.pointers.back(), MousePointer::Default);
+}
+
+TEST(Clipboard, AHugePastedPictureScrollsOverItsWholeSize) {
+    FormFixture t;
+    t.start({});
+    t.host.clipboardPicture = solidPicture(5000, 4000);
+    t.c().pstBtn.setEnabled(true);
+    t.click(t.c().pstBtn);
+    EXPECT_TRUE(t.host.messages.empty());
+    EXPECT_EQ(t.c().HScroll1.max(), 5000 * 15 - 3645);
+    EXPECT_EQ(t.c().VScroll1.max(), 4000 * 15 - 2745);
+    t.form->dispatch([&] { t.c().HScroll1.userScrollTo(1'000'000); });
+    t.form->dispatch([&] { t.c().VScroll1.userScrollTo(1'000'000); });
+    EXPECT_EQ(t.c().Image1.place().left, -(5000.0f * 15 - 3645));
+    EXPECT_EQ(t.c().Image1.place().top, -(4000.0f * 15 - 2745));
+}
+
+TEST(Clipboard, PasteWithTextOnTheClipboardKeepsThePicture) {
+    FormFixture t;
+    t.start({"a.jpg"});
+    t.open(0);
+    const Picture shown = t.c().Image1.picture();
+    t.c().pstBtn.setEnabled(true);  // enabled while a picture was there
+    t.host.clipboardHasText = true;
+    t.click(t.c().pstBtn);
+    EXPECT_EQ(t.c().Image1.picture(), shown);
+    EXPECT_FALSE(t.c().pstBtn.enabled());
+    EXPECT_TRUE(t.host.messages.empty());
+}
+
+TEST(Wallpaper, ButtonsMakeTheOneCallAndReportOnlyAFailure) {
+    FormFixture t;
+    t.start({"wall.bmp"});
+    t.open(0);
+    ASSERT_TRUE(t.c().SetBtn.enabled());
+    t.click(t.c().SetBtn);
+    t.click(t.c().UnsetBtn);
+    ASSERT_EQ(t.host.wallpaperCalls.size(), 2u);
+    EXPECT_EQ(t.host.wallpaperCalls[0].action, 20u);
+    EXPECT_EQ(t.host.wallpaperCalls[0].param, 0u);
+    EXPECT_EQ(t.host.wallpaperCalls[0].text, (t.host.startFolder() / "wall.bmp").native());
+    EXPECT_EQ(t.host.wallpaperCalls[0].flags, 1u);
+    EXPECT_EQ(t.host.wallpaperCalls[1].text, "");
+    EXPECT_TRUE(t.host.messages.empty());
+
+    t.host.wallpaperResult = 0;
+    t.click(t.c().UnsetBtn);
+    ASSERT_EQ(t.host.messages.size(), 1u);
+    EXPECT_EQ(t.host.messages[0].prompt, kWallpaperFailedMessage);
+    EXPECT_EQ(t.host.messages[0].flags, MsgFlags::OkOnly);
+    EXPECT_FALSE(t.host.messages[0].title);
+}
+
+TEST(Wallpaper, SetIsOfferedForBitmapNamesOnly) {
+    FormFixture t;
+    t.start({"a.jpg", "b.gif", "c.Bmp", "d.BMP"});
+    for (int row = 0; row < 4; ++row) {
+        t.open(row);
+        EXPECT_EQ(t.c().SetBtn.enabled(), row == 3) << t.c().filList.fileName();
+    }
+    EXPECT_TRUE(t.c().UnsetBtn.enabled());
+}
+
+TEST(Wallpaper, DesktopNamesAndUris) {
+    using os::Desktop;
+    EXPECT_EQ(os::detectDesktop("ubuntu:GNOME"), Desktop::Gnome);
+    EXPECT_EQ(os::detectDesktop("Budgie:GNOME"), Desktop::Gnome);
+    EXPECT_EQ(os::detectDesktop("XFCE"), Desktop::Xfce);
+    EXPECT_EQ(os::detectDesktop("KDE"), Desktop::Kde);
+    EXPECT_EQ(os::detectDesktop(""), Desktop::Unknown);
+    EXPECT_EQ(os::detectDesktop("i3"), Desktop::Unknown);
+    EXPECT_EQ(os::fileUri("/home/me/my 'wall\".bmp"), "file:///home/me/my%20%27wall%22.bmp");
+    EXPECT_EQ(os::fileUri("/tmp/caf\xC3\xA9.bmp"), "file:///tmp/caf%C3%A9.bmp");
+}
+
+// The real setting, in a GSettings key file inside a temporary home.
+class GnomeWallpaper : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable("gsettings").isEmpty()) GTEST_SKIP() << "gsettings is not installed";
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "GSETTINGS_BACKEND", "XDG_CURRENT_DESKTOP"}) {
+            const char* v = std::getenv(name);
+            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+        }
+        setenv("HOME", home_.path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home_.path() / ".config").c_str(), 1);
+        setenv("GSETTINGS_BACKEND", "keyfile", 1);
+        setenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME", 1);
+        if (get("picture-uri").empty()) GTEST_SKIP() << "the desktop background schema is not installed";
+    }
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+    static std::string get(const char* key) {
+        QProcess p;
+        p.start("gsettings", {"get", "org.gnome.desktop.background", key});
+        p.waitForFinished(10000);
+        return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed().toStdString() : "";
+    }
+
+    TempDir home_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(GnomeWallpaper, SetWritesBothUrisAndClearEmptiesThem) {
+    const std::string path = (home_.path() / "-my 'odd\" wall.bmp").native();
+    writePicture(path, 8, 8);
+    ASSERT_NE(os::SystemParametersInfoA(20, 0, path, 1), 0);
+    const std::string uri = "'" + os::fileUri(path) + "'";
+    EXPECT_EQ(get("picture-uri"), uri);
+    EXPECT_EQ(get("picture-uri-dark"), uri);
+    EXPECT_NE(get("picture-options"), "'none'");
+    // The value is kept in the user's profile, not just in this process.
+    EXPECT_TRUE(fs::exists(home_.path() / ".config" / "glib-2.0" / "settings" / "keyfile"));
+
+    ASSERT_NE(os::SystemParametersInfoA(20, 0, "", 1), 0);
+    EXPECT_EQ(get("picture-uri"), "''");
+    EXPECT_EQ(get("picture-uri-dark"), "''");
+    EXPECT_EQ(get("picture-options"), "'none'");
+
+    // Setting again after a clear shows the picture again.
+    ASSERT_NE(os::SystemParametersInfoA(20, 0, path, 1), 0);
+    EXPECT_NE(get("picture-options"), "'none'");
+}
+
+TEST_F(GnomeWallpaper, NoSupportedDesktopFails) {
+    setenv("XDG_CURRENT_DESKTOP", "i3", 1);
+    EXPECT_EQ(os::SystemParametersInfoA(20, 0, "", 1), 0);
+    unsetenv("XDG_CURRENT_DESKTOP");
+    EXPECT_EQ(os::SystemParametersInfoA(20, 0, "", 1), 0);
+}
+
+}  // namespace
+}  // namespace pictavo::test

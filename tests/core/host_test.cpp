@@ -1,0 +1,307 @@
+// The file services under the handlers: path syntax, Dir, FileLen, Kill, saving bitmaps,
+// telling whole JPEG files from cut ones, and the order and pattern of the file list.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+
+#include "host/jpeg_check.h"
+#include "host/natural_order.h"
+#include "support/test_host.h"
+
+namespace fs = std::filesystem;
+using pictavo::HostError;
+using pictavo::PathSyntax;
+using pictavo::Picture;
+using pictavo::test::readBytes;
+using pictavo::test::TestHost;
+using pictavo::test::writeBytes;
+using pictavo::test::writePicture;
+
+namespace {
+
+Picture solidPicture(int w, int h, unsigned rgb = 0x20a040) {
+    auto image = std::make_shared<QImage>(w, h, QImage::Format_RGB32);
+    image->fill(QColor::fromRgb(rgb));
+    return Picture(std::move(image));
+}
+
+std::string jpegBytes(int w, int h, bool noise, bool progressive = false) {
+    QImage image(w, h, QImage::Format_RGB32);
+    std::mt19937 rng(7);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image.setPixel(x, y, noise ? rng() : 0xff808080u);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+    if (!writer.write(image)) throw std::runtime_error("cannot encode a JPEG");
+    return data.toStdString();
+}
+
+bool complete(const std::string& bytes) {
+    return pictavo::jpegIsComplete(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+bool runningAsRoot() { return ::geteuid() == 0; }
+
+bool hasSaveLeftovers(const fs::path& folder) {
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().native().rfind(".pictavo-save-", 0) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+// --- paths in Windows syntax --------------------------------------------------------------
+
+TEST(WindowsPaths, FoldersAreNormalisedTheWayTheFolderListShowsThem) {
+    TestHost host(PathSyntax::Windows);
+    fs::create_directories(host.root() / "c" / "WINDOWS" / "Web");
+    EXPECT_EQ(host.OpenFolder("c:\\WINDOWS\\"), "c:\\WINDOWS");
+    EXPECT_EQ(host.OpenFolder("C:\\WINDOWS"), "c:\\WINDOWS");
+    EXPECT_EQ(host.OpenFolder("c:\\WINDOWS\\Web\\..\\.\\"), "c:\\WINDOWS");
+    EXPECT_EQ(host.OpenFolder("c:\\..\\..\\WINDOWS"), "c:\\WINDOWS");
+    EXPECT_EQ(host.OpenFolder("c:\\"), "c:\\");
+    EXPECT_EQ(host.OpenFolder("D:\\"), "d:\\");
+    EXPECT_THROW(host.OpenFolder("c:\\NoSuchFolder"), HostError);
+    EXPECT_THROW(host.OpenFolder("x:\\"), HostError);  // a drive that is not ready
+    EXPECT_THROW(host.OpenFolder("q:\\"), HostError);  // no such drive
+    EXPECT_THROW(host.OpenFolder("WINDOWS"), HostError);
+}
+
+TEST(WindowsPaths, DriveTextsAndCurrentFolders) {
+    TestHost host(PathSyntax::Windows);
+    EXPECT_EQ(host.DriveOf("C:\\WINDOWS\\a.jpg"), "c:");
+    EXPECT_EQ(host.DriveOf("d:"), "d:");
+    EXPECT_TRUE(host.IsDriveText("c:"));
+    EXPECT_FALSE(host.IsDriveText("c:\\"));
+    EXPECT_THROW((void)host.DriveOf("q:\\"), HostError);
+
+    // Each drive remembers the folder last opened on it.
+    EXPECT_EQ(host.CurrentFolder("c:"), "c:\\");
+    host.SetCurrentFolder("c:\\WINDOWS\\");
+    EXPECT_EQ(host.CurrentFolder("c:"), "c:\\WINDOWS");
+    EXPECT_EQ(host.CurrentFolder("d:"), "d:\\");
+    EXPECT_EQ(host.OpenFolder("c:"), "c:\\WINDOWS");
+    // A remembered folder that has gone falls back to what is left of it.
+    fs::remove_all(host.root() / "c" / "WINDOWS");
+    EXPECT_EQ(host.CurrentFolder("c:"), "c:\\");
+}
+
+TEST(WindowsPaths, MapOntoTheDriveFoldersAndBack) {
+    TestHost host(PathSyntax::Windows);
+    const fs::path c = host.root() / "c";
+    EXPECT_EQ(fs::weakly_canonical(host.real("c:\\WINDOWS\\a.jpg")), fs::weakly_canonical(c / "WINDOWS" / "a.jpg"));
+    EXPECT_EQ(host.hostPath(c / "WINDOWS" / "a.jpg"), "c:\\WINDOWS\\a.jpg");
+    EXPECT_EQ(host.hostPath(c), "c:\\");
+    EXPECT_EQ(host.Join("c:\\", "a.bmp"), "c:\\a.bmp");
+    EXPECT_EQ(host.Join("c:\\WINDOWS", "a.bmp"), "c:\\WINDOWS\\a.bmp");
+    EXPECT_EQ(host.FolderChain("c:\\WINDOWS"), (std::vector<std::string>{"c:\\", "c:\\WINDOWS"}));
+}
+
+TEST(WindowsPaths, ParentOfADriveRootIsTheRootItself) {
+    // As on Windows, ".." at a drive's root stays on that drive: no path in Windows syntax
+    // may reach a file outside the folder that stands for the drive.
+    TestHost host(PathSyntax::Windows);
+    writeBytes(host.root() / "c" / "inside.jpg", "x");
+    writeBytes(host.root() / "outside.jpg", "x");
+    EXPECT_EQ(host.Dir("c:\\..\\inside.jpg"), "inside.jpg");
+    EXPECT_EQ(host.Dir("c:\\..\\outside.jpg"), "");
+    EXPECT_THROW(host.Kill("c:\\..\\outside.jpg"), HostError);
+    EXPECT_TRUE(fs::exists(host.root() / "outside.jpg"));
+}
+
+// --- Dir, FileLen, Kill --------------------------------------------------------------------
+
+class FileServices : public ::testing::TestWithParam<PathSyntax> {
+protected:
+    TestHost host{GetParam()};
+    fs::path folder = host.startFolder();
+    std::string at(const std::string& name) { return host.Join(host.hostPath(folder), name); }
+};
+
+TEST_P(FileServices, DirNamesOnlyNormalFiles) {
+    writeBytes(folder / "a.jpg", "x");
+    writeBytes(folder / ".hidden.jpg", "x");
+    fs::create_directory(folder / "sub.jpg");
+    EXPECT_EQ(host.Dir(at("a.jpg")), "a.jpg");
+    EXPECT_EQ(host.Dir(at(".hidden.jpg")), ".hidden.jpg");  // hidden from the list, not from Dir
+    EXPECT_EQ(host.Dir(at("sub.jpg")), "");
+    EXPECT_EQ(host.Dir(at("missing.jpg")), "");
+    EXPECT_EQ(host.Dir(at("a.jpg") + host.Separator() + "b.jpg"), "");  // a file is no folder
+}
+
+TEST_P(FileServices, FileLenCountsBytesBeyondTwoGigabytes) {
+    writeBytes(folder / "five.jpg", "12345");
+    EXPECT_EQ(host.FileLen(at("five.jpg")), 5);
+    // A sparse file costs nothing on disk.
+    { std::ofstream(folder / "big.jpg"); }
+    fs::resize_file(folder / "big.jpg", 3221225472ULL);
+    EXPECT_EQ(host.FileLen(at("big.jpg")), 3221225472LL);
+    EXPECT_THROW((void)host.FileLen(at("missing.jpg")), HostError);
+}
+
+TEST_P(FileServices, KillDeletesFilesOnly) {
+    writeBytes(folder / "a.jpg", "x");
+    fs::create_directory(folder / "sub.jpg");
+    host.Kill(at("a.jpg"));
+    EXPECT_FALSE(fs::exists(folder / "a.jpg"));
+    EXPECT_THROW(host.Kill(at("a.jpg")), HostError);
+    EXPECT_THROW(host.Kill(at("sub.jpg")), HostError);
+    EXPECT_TRUE(fs::is_directory(folder / "sub.jpg"));
+}
+
+TEST_P(FileServices, NamesThatAreNotUtf8KeepTheirBytes) {
+    const std::string name = "caf\xe9-\xff.jpg";
+    writePicture(folder / "plain.jpg", 4, 3);
+    fs::rename(folder / "plain.jpg", folder / name);
+    EXPECT_EQ(host.Files(host.hostPath(folder), "*.jpg*;*.bmp*;*.gif*"), std::vector<std::string>{name});
+    EXPECT_EQ(host.Dir(at(name)), name);
+    EXPECT_EQ(host.LoadPicture(at(name)).widthPx(), 4);
+    host.SavePicture(solidPicture(2, 2), at(name));
+    EXPECT_EQ(readBytes(folder / name).substr(0, 2), "BM");
+    host.Kill(at(name));
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
+// --- saving bitmaps ------------------------------------------------------------------------
+
+TEST_P(FileServices, SavePictureWritesABitmapWhateverTheName) {
+    writePicture(folder / "old.jpg", 8, 8);
+    host.SavePicture(solidPicture(20, 10), at("old.jpg"));
+    const std::string bytes = readBytes(folder / "old.jpg");
+    ASSERT_GE(bytes.size(), 54u);
+    EXPECT_EQ(bytes.substr(0, 2), "BM");
+    const Picture back = host.LoadPicture(at("old.jpg"));
+    EXPECT_EQ(back.widthPx(), 20);
+    EXPECT_EQ(back.heightPx(), 10);
+    EXPECT_EQ(back.image()->pixel(3, 3) & 0xffffffu, 0x20a040u);
+    EXPECT_FALSE(hasSaveLeftovers(folder));
+}
+
+TEST_P(FileServices, AFailedSaveLeavesTheOldFileAndNoLeftovers) {
+    writeBytes(folder / "keep.bmp", "old contents");
+    fs::create_directory(folder / "dir.bmp");
+    writeBytes(folder / "dir.bmp" / "inner.jpg", "x");
+
+    EXPECT_THROW(host.SavePicture(solidPicture(4, 4), at("dir.bmp")), HostError);
+    EXPECT_TRUE(fs::is_directory(folder / "dir.bmp"));
+    EXPECT_EQ(readBytes(folder / "dir.bmp" / "inner.jpg"), "x");
+    EXPECT_THROW(host.SavePicture(solidPicture(4, 4), at("nowhere") + host.Separator() + "x.bmp"), HostError);
+    EXPECT_THROW(host.SavePicture(Picture(), at("keep.bmp")), HostError);
+
+    // A write that runs out of room half way (here: the file-size limit) must not have
+    // touched the file it would replace.
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool threw = false;
+    try {
+        host.SavePicture(solidPicture(64, 64), at("keep.bmp"));
+    } catch (const HostError&) {
+        threw = true;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(threw);
+    EXPECT_EQ(readBytes(folder / "keep.bmp"), "old contents");
+    EXPECT_FALSE(hasSaveLeftovers(folder));
+}
+
+TEST_P(FileServices, SaveIntoAReadOnlyFolderFailsCleanly) {
+    if (runningAsRoot()) GTEST_SKIP() << "permissions are not enforced for root";
+    writeBytes(folder / "keep.bmp", "old contents");
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(host.SavePicture(solidPicture(4, 4), at("keep.bmp")), HostError);
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(readBytes(folder / "keep.bmp"), "old contents");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothSyntaxes, FileServices, ::testing::Values(PathSyntax::Posix, PathSyntax::Windows),
+                         [](const auto& info) { return info.param == PathSyntax::Posix ? "Posix" : "Windows"; });
+
+// --- whole and cut JPEG files --------------------------------------------------------------
+
+TEST(JpegCheck, EveryCutOfAWholeFileIsIncomplete) {
+    // Noise makes stuffed 0xFF00 bytes in the compressed data. A camera's thumbnail is a
+    // whole JPEG, end marker included, inside an APP1 segment near the start.
+    const std::string thumbnail = jpegBytes(8, 8, false);
+    std::string app1 = "\xff\xe1";
+    const std::size_t length = 2 + 6 + thumbnail.size();
+    app1 += static_cast<char>(length >> 8);
+    app1 += static_cast<char>(length & 0xFF);
+    app1 += std::string("Exif\0\0", 6) + thumbnail;
+    std::string withThumbnail = jpegBytes(64, 48, true);
+    withThumbnail.insert(2, app1);
+
+    const std::vector<std::pair<const char*, std::string>> files{
+        {"baseline", jpegBytes(64, 48, true)},
+        {"progressive", jpegBytes(64, 48, true, true)},
+        {"thumbnail", withThumbnail}};
+    for (const auto& [kind, whole] : files) {
+        ASSERT_NE(whole.find(std::string("\xff\x00", 2)), std::string::npos) << kind;
+        ASSERT_FALSE(QImage::fromData(QByteArray::fromStdString(whole)).isNull()) << kind;
+        EXPECT_TRUE(complete(whole)) << kind;
+        for (std::size_t n = 0; n < whole.size(); ++n)
+            ASSERT_FALSE(complete(whole.substr(0, n))) << kind << ": " << n << " of " << whole.size() << " bytes";
+    }
+}
+
+TEST(JpegCheck, TrailingBytesAndOtherFormats) {
+    const std::string whole = jpegBytes(8, 8, false);
+    EXPECT_TRUE(complete(whole + std::string(1000, '\0')));
+    EXPECT_FALSE(complete("GIF89a\x01\x00\x01\x00"));
+    EXPECT_FALSE(complete(std::string("\xff\xd8\xff\xd9", 4).substr(0, 3)));
+    EXPECT_TRUE(complete(std::string("\xff\xd8\xff\xd9", 4)));
+}
+
+// --- order and pattern ---------------------------------------------------------------------
+
+TEST(NaturalOrder, NumbersByValueLettersWithoutCase) {
+    std::vector<std::string> names{"img10.jpg", "IMG2.jpg", "img1.jpg", "b.jpg", "A.jpg", "img02.jpg",
+                                   "img2.jpg", "a.jpg",     "img100.jpg", "img9a.jpg", "img9.jpg"};
+    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return pictavo::naturalLess(a, b); });
+    // Equal up to case or leading zeros: the order of the bytes decides, so the order is total.
+    EXPECT_EQ(names, (std::vector<std::string>{"A.jpg", "a.jpg", "b.jpg", "img1.jpg", "IMG2.jpg", "img02.jpg",
+                                               "img2.jpg", "img9.jpg", "img9a.jpg", "img10.jpg", "img100.jpg"}));
+    for (const auto& a : names) {
+        EXPECT_FALSE(pictavo::naturalLess(a, a)) << a;
+        for (const auto& b : names) {
+            if (a == b) continue;
+            EXPECT_NE(pictavo::naturalLess(a, b), pictavo::naturalLess(b, a)) << a << " " << b;
+        }
+    }
+    // Digit runs longer than any integer still compare by value.
+    EXPECT_TRUE(pictavo::naturalLess("p99999999999999999999999.jpg", "p100000000000000000000000.jpg"));
+}
+
+TEST(Wildcards, ThePatternOfTheFileList) {
+    const char* pattern = "*.jpg*;*.bmp*;*.gif*";
+    for (const char* name : {"IMG_0001.JPG", "a.jpg", "photo.jpg.bak", "x.Bmp", "anim.GIF", ".jpg", "a.b.gif"})
+        EXPECT_TRUE(pictavo::matchesAny(pattern, name)) << name;
+    for (const char* name : {"x.jpeg", "a.png", "jpg", "a_jpg", "a.jp", "bmp.txt", ""})
+        EXPECT_FALSE(pictavo::matchesAny(pattern, name)) << name;
+    EXPECT_TRUE(pictavo::wildcardMatch("a?c", "abc"));
+    EXPECT_FALSE(pictavo::wildcardMatch("a?c", "ac"));
+    EXPECT_TRUE(pictavo::wildcardMatch("*a*b*c*", "xxaxxbxxcxx"));
+    EXPECT_FALSE(pictavo::wildcardMatch("*a*b*c", "xxaxxbxxcxx"));
+    EXPECT_FALSE(pictavo::matchesAny(";;", "a.jpg"));
+    // Bytes beyond ASCII match themselves.
+    EXPECT_TRUE(pictavo::matchesAny(pattern, "\xe5\x86\x99\xe7\x9c\x9f.jpg"));
+}

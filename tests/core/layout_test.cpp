@@ -1,0 +1,220 @@
+// Laying the window out when its size changes: the size guards, the places that follow the
+// viewport, the scroll ranges that follow the picture, and the first status-bar panel.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/form_fixture.h"
+
+namespace fs = std::filesystem;
+using namespace pictavo;
+using pictavo::test::FormFixture;
+using pictavo::test::writePicture;
+
+namespace {
+
+struct Places {
+    Place picture, hscroll, vscroll, dirs, files;
+    bool operator==(const Places& o) const {
+        auto same = [](const Place& a, const Place& b) {
+            return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
+        };
+        return same(picture, o.picture) && same(hscroll, o.hscroll) && same(vscroll, o.vscroll) &&
+               same(dirs, o.dirs) && same(files, o.files);
+    }
+};
+
+Places places(FormControls& c) {
+    return {c.Picture1.place(), c.HScroll1.place(), c.VScroll1.place(), c.dirList.place(), c.filList.place()};
+}
+
+class Layout : public ::testing::Test {
+protected:
+    FormFixture f;
+    FormControls& c() { return f.c(); }
+    void resize(float w, float h) {
+        f.form->dispatch([&] { f.form->resize(w, h); });
+    }
+    // Opens a photo, which enables the three buttons that a short window takes away.
+    void openPhoto() {
+        f.open(0);
+        ASSERT_TRUE(c().delBtn.enabled() && c().svcomBtn.enabled() && c().cpyBtn.enabled());
+    }
+    void SetUp() override {
+        const fs::path start = f.host.startFolder();
+        writePicture(start / "a.jpg", 20, 20);
+        writePicture(start / "b.jpg", 374, 300);  // 5610 x 4500 twips
+        writePicture(start / "fit.bmp", 243, 183);  // exactly the design viewport
+        f.start({});
+    }
+};
+
+}  // namespace
+
+TEST_F(Layout, TheDesignWindowGivesTheDesignViewportAndShares) {
+    resize(9000, 7000);
+    resize(6450, 4365);
+    EXPECT_EQ(c().Picture1.place().left, 2220);
+    EXPECT_EQ(c().Picture1.place().top, 420);
+    EXPECT_EQ(c().Picture1.place().width, 3645);
+    EXPECT_EQ(c().Picture1.place().height, 2745);
+    EXPECT_FLOAT_EQ(c().dirList.place().height, 978);
+    EXPECT_EQ(c().dirList.place().top, 720);
+    EXPECT_FLOAT_EQ(c().filList.place().top, 1718);
+    EXPECT_FLOAT_EQ(c().filList.place().height, 1467);
+    // The bars overlap the viewport's bottom and right edges a little.
+    EXPECT_EQ(c().HScroll1.place().top, 2745 + 390);
+    EXPECT_EQ(c().HScroll1.place().left, 2220);
+    EXPECT_EQ(c().HScroll1.place().width, 3645);
+    EXPECT_EQ(c().VScroll1.place().left, 3645 + 2200);
+    EXPECT_EQ(c().VScroll1.place().top, 420);
+    EXPECT_EQ(c().VScroll1.place().height, 2745);
+    // The top strip never moves.
+    EXPECT_EQ(c().lstCnt.place().left, 2445);
+    EXPECT_EQ(c().Slider1.place().left, 3870);
+    EXPECT_EQ(c().drvList.place().top, 405);
+}
+
+TEST_F(Layout, ALargerWindowGrowsTheViewportAndTheColumn) {
+    resize(9000, 7000);
+    EXPECT_EQ(c().Picture1.place().width, 6195);
+    EXPECT_EQ(c().Picture1.place().height, 5380);
+    EXPECT_EQ(c().HScroll1.place().top, 5770);
+    EXPECT_EQ(c().HScroll1.place().width, 6195);
+    EXPECT_EQ(c().VScroll1.place().left, 8395);
+    EXPECT_EQ(c().VScroll1.place().height, 5380);
+    EXPECT_FLOAT_EQ(c().dirList.place().height, 2032);
+    EXPECT_FLOAT_EQ(c().filList.place().top, 720 + 2032 + 20);
+    EXPECT_FLOAT_EQ(c().filList.place().height, 3048);
+}
+
+TEST_F(Layout, TinyWindowsMoveNothingButStillTakeTheButtons) {
+    openPhoto();
+    const Places before = places(c());
+    const std::string panel1 = c().StatusBar1.panel(1).text;
+    resize(8000, 1920);
+    EXPECT_TRUE(places(c()) == before);
+    EXPECT_EQ(c().StatusBar1.panel(1).text, panel1);
+    EXPECT_FALSE(c().delBtn.enabled());
+    EXPECT_FALSE(c().svcomBtn.enabled());
+    EXPECT_FALSE(c().cpyBtn.enabled());
+    // The menu items stay as they were.
+    EXPECT_TRUE(c().Del.enabled());
+    EXPECT_TRUE(c().bmp.enabled());
+    EXPECT_TRUE(c().Cpy.enabled());
+
+    openPhoto();
+    resize(2805, 8000);
+    EXPECT_TRUE(places(c()) == before);
+    EXPECT_TRUE(c().delBtn.enabled());  // tall enough
+
+    // One twip more in each direction lays the window out.
+    resize(2806, 1921);
+    EXPECT_EQ(c().Picture1.place().width, 1);
+    EXPECT_EQ(c().Picture1.place().height, 301);
+    EXPECT_TRUE(f.host.messages.empty());
+}
+
+TEST_F(Layout, AShortWindowTakesThreeButtonsAndATallerOneDoesNotGiveThemBack) {
+    openPhoto();
+    resize(6450, 4620);
+    EXPECT_TRUE(c().delBtn.enabled());
+    EXPECT_TRUE(c().svcomBtn.enabled());
+    EXPECT_TRUE(c().cpyBtn.enabled());
+    resize(6450, 4619);
+    EXPECT_FALSE(c().delBtn.enabled());
+    EXPECT_FALSE(c().svcomBtn.enabled());
+    EXPECT_FALSE(c().cpyBtn.enabled());
+    EXPECT_EQ(c().Picture1.place().height, 4619 - 1620);  // and still laid out
+    resize(6450, 9000);
+    EXPECT_FALSE(c().delBtn.enabled());
+    EXPECT_FALSE(c().svcomBtn.enabled());
+    EXPECT_FALSE(c().cpyBtn.enabled());
+    EXPECT_TRUE(c().UnsetBtn.enabled());
+}
+
+TEST_F(Layout, ScrollBarsFollowTheViewportAroundTheSamePicture) {
+    f.open(2);
+    ASSERT_EQ(c().filList.fileName(), "fit.bmp");
+    EXPECT_TRUE(c().HScroll1.visible());
+    EXPECT_TRUE(c().VScroll1.visible());
+    resize(6451, 4366);
+    EXPECT_FALSE(c().HScroll1.visible());
+    EXPECT_FALSE(c().VScroll1.visible());
+    resize(6450, 4365);
+    EXPECT_TRUE(c().HScroll1.visible());
+    EXPECT_TRUE(c().VScroll1.visible());
+    EXPECT_EQ(c().HScroll1.max(), 0);
+    EXPECT_EQ(c().VScroll1.max(), 0);
+    resize(6449, 4364);
+    EXPECT_EQ(c().HScroll1.max(), 1);
+    EXPECT_EQ(c().VScroll1.max(), 1);
+    EXPECT_TRUE(f.host.messages.empty());
+}
+
+TEST_F(Layout, AShrinkingRangePullsThePictureAlong) {
+    // 5610 x 4500 twips in a viewport of 3610 x 2745: ranges of 2000 and 1755.
+    resize(6415, 4365);
+    f.open(1);
+    ASSERT_EQ(c().HScroll1.max(), 2000);
+    ASSERT_EQ(c().VScroll1.max(), 1755);
+    f.form->dispatch([&] {
+        c().HScroll1.userScrollTo(2000);
+        c().VScroll1.userScrollTo(1755);
+    });
+    ASSERT_EQ(c().Image1.place().left, -2000);
+
+    resize(7415, 5365);  // 1000 twips more each way
+    EXPECT_EQ(c().HScroll1.max(), 1000);
+    EXPECT_EQ(c().VScroll1.max(), 755);
+    EXPECT_EQ(c().HScroll1.value(), 1000);
+    EXPECT_EQ(c().VScroll1.value(), 755);
+    EXPECT_EQ(c().Image1.place().left, -1000);
+    EXPECT_EQ(c().Image1.place().top, -755);
+
+    // Once the picture fits, it is back at the corner.
+    resize(12000, 9000);
+    EXPECT_FALSE(c().HScroll1.visible());
+    EXPECT_FALSE(c().VScroll1.visible());
+    EXPECT_EQ(c().Image1.place().left, 0);
+    EXPECT_EQ(c().Image1.place().top, 0);
+    EXPECT_TRUE(f.host.messages.empty());
+}
+
+// The first panel: the folder before any file was opened, then folder, separator and the
+// selected name, in either path syntax.
+class StatusLine : public ::testing::TestWithParam<PathSyntax> {
+protected:
+    FormFixture f{GetParam()};
+};
+
+TEST_P(StatusLine, NamesTheFolderUntilAFileWasOpened) {
+    writePicture(f.host.startFolder() / "a.jpg", 8, 8);
+    fs::create_directory(f.host.startFolder() / "Sub");
+    f.start({});
+    auto& c = f.c();
+    const std::string sep(1, f.host.Separator()), folder = c.dirList.path();
+    auto resize = [&] { f.form->dispatch([&] { f.form->resize(7000, 5000); }); };
+
+    resize();
+    EXPECT_EQ(c.StatusBar1.panel(1).text, folder);
+    f.open(0);
+    c.StatusBar1.setPanelText(1, "a message of another command");
+    resize();
+    EXPECT_EQ(c.StatusBar1.panel(1).text, folder + sep + "a.jpg");
+
+    f.form->dispatch([&] { c.dirList.setPath(f.host.Join(folder, "Sub")); });
+    resize();
+    EXPECT_EQ(c.StatusBar1.panel(1).text, f.host.Join(folder, "Sub") + sep);
+
+    if (GetParam() == PathSyntax::Windows) {
+        f.form->dispatch([&] { c.dirList.setPath("c:\\"); });
+        resize();
+        EXPECT_EQ(c.StatusBar1.panel(1).text, "c:\\\\");
+    }
+    EXPECT_TRUE(f.host.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothSyntaxes, StatusLine, ::testing::Values(PathSyntax::Posix, PathSyntax::Windows),
+                         [](const auto& info) { return info.param == PathSyntax::Posix ? "Posix" : "Windows"; });

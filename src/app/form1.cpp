@@ -97,18 +97,8 @@ void Form1::Form_Resize() {
     c.dirList.setHeight((c.Picture1.place().height - 300) * 0.4f);
     c.filList.setTop(c.dirList.place().top + c.dirList.place().height + 20);
     c.filList.setHeight((c.Picture1.place().height - 300) * 0.6f);
-    if (c.Image1.place().width < c.Picture1.place().width) {
-        c.HScroll1.setVisible(false);
-    } else {
-        c.HScroll1.setVisible(true);
-        c.HScroll1.setMax(scrollRange(c.Image1.place().width, c.Picture1.place().width));
-    }
-    if (c.Image1.place().height < c.Picture1.place().height) {
-        c.VScroll1.setVisible(false);
-    } else {
-        c.VScroll1.setVisible(true);
-        c.VScroll1.setMax(scrollRange(c.Image1.place().height, c.Picture1.place().height));
-    }
+    fitScrollBar(c.HScroll1, c.Image1.place().width, c.Picture1.place().width, false);
+    fitScrollBar(c.VScroll1, c.Image1.place().height, c.Picture1.place().height, false);
     const std::string sep(1, c.host.Separator());
     if (c.filSize.text().empty()) {
         c.StatusBar1.setPanelText(1, c.dirList.path());

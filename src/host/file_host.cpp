@@ -195,17 +195,12 @@ fs::path FileHost::toNative(const std::string& hostPath) const {
     if (syntax_ == PathSyntax::Posix) return fs::path(hostPath);
     const Volume* v = volumeOf(hostPath);
     if (!v) throw HostError("Path not found: " + hostPath);
+    // ".." never climbs above the drive's root, as on Windows.
     fs::path native = v->root;
-    // A trailing separator stays meaningful (a folder path ending in "\").
     const auto rest = std::string_view(hostPath).substr(2);
-    std::size_t start = 0;
-    while (start < rest.size()) {
-        auto cut = rest.find('\\', start);
-        if (cut == std::string_view::npos) cut = rest.size();
-        if (cut > start) native /= std::string(rest.substr(start, cut - start));
-        start = cut + 1;
-    }
-    if (!rest.empty() && rest.back() == '\\' && rest.size() > 1) native /= "";
+    for (const auto& part : splitParts(rest, '\\')) native /= part;
+    // A trailing separator stays meaningful (a folder path ending in "\").
+    if (rest.size() > 1 && rest.back() == '\\') native /= "";
     return native;
 }
 
@@ -321,11 +316,11 @@ std::vector<std::string> FileHost::Files(const std::string& path, const std::str
     fs::directory_iterator it(toNative(path), ec);
     if (ec) throw HostError(reasonText(ec) + ": " + path);
     for (const auto& entry : it) {
-        const auto& name = entry.path().filename().native();
+        std::string name = entry.path().filename().native();
         if (name.empty() || name[0] == '.' || !matchesAny(pattern, name)) continue;
         std::error_code dirEc;
         if (entry.is_directory(dirEc)) continue;
-        names.push_back(name);
+        names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return naturalLess(a, b); });
     return names;

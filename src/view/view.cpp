@@ -55,25 +55,23 @@ std::int32_t scrollRange(float pictureSize, float viewportSize) {
     return static_cast<std::int32_t>(excess);
 }
 
+void fitScrollBar(ScrollBar& bar, float pictureSize, float viewportSize, bool toStart) {
+    if (pictureSize < viewportSize) {
+        bar.setVisible(false);
+        return;
+    }
+    bar.setVisible(true);
+    bar.setMax(scrollRange(pictureSize, viewportSize));
+    if (toStart) bar.setValue(0);
+}
+
 void fitViewport(FormControls& f) {
     f.VScroll1.setValue(0);
     f.HScroll1.setValue(0);
     f.Image1.setTop(0);
     f.Image1.setLeft(0);
-    if (f.Image1.place().height < f.Picture1.place().height) {
-        f.VScroll1.setVisible(false);
-    } else {
-        f.VScroll1.setVisible(true);
-        f.VScroll1.setMax(scrollRange(f.Image1.place().height, f.Picture1.place().height));
-        f.VScroll1.setValue(0);
-    }
-    if (f.Image1.place().width < f.Picture1.place().width) {
-        f.HScroll1.setVisible(false);
-    } else {
-        f.HScroll1.setVisible(true);
-        f.HScroll1.setMax(scrollRange(f.Image1.place().width, f.Picture1.place().width));
-        f.HScroll1.setValue(0);
-    }
+    fitScrollBar(f.VScroll1, f.Image1.place().height, f.Picture1.place().height, true);
+    fitScrollBar(f.HScroll1, f.Image1.place().width, f.Picture1.place().width, true);
 }
 
 void setBitmapCommands(FormControls& f, bool bitmap) {

@@ -31,6 +31,10 @@ void setBitmapCommands(FormControls& f, bool bitmap);
 // only where the picture is at least as large as the viewport, with Max the excess.
 void fitViewport(FormControls& f);
 
+// Shows a bar only where the picture is at least as large as the viewport, with Max the
+// excess; with toStart the value goes back to 0 as well.
+void fitScrollBar(ScrollBar& bar, float pictureSize, float viewportSize, bool toStart);
+
 // Max of a scroll bar: the picture's excess over the viewport, rounded half to even.
 [[nodiscard]] std::int32_t scrollRange(float pictureSize, float viewportSize);
 

@@ -12,14 +12,12 @@
 namespace fs = std::filesystem;
 using namespace pictavo;
 using pictavo::test::FormFixture;
+using pictavo::test::solidPicture;
+using pictavo::test::syntaxName;
 using pictavo::test::writeBytes;
 using pictavo::test::writePicture;
 
 namespace {
-
-const char* syntaxName(const ::testing::TestParamInfo<PathSyntax>& info) {
-    return info.param == PathSyntax::Posix ? "Posix" : "Windows";
-}
 
 // Enabled states of every command, to tell what a step changed.
 std::vector<std::pair<std::string, bool>> commandStates(FormControls& c) {

@@ -18,12 +18,6 @@ namespace fs = std::filesystem;
 namespace pictavo::test {
 namespace {
 
-Picture solidPicture(int width, int height, QRgb colour = qRgb(200, 10, 10)) {
-    auto image = std::make_shared<QImage>(width, height, QImage::Format_RGB32);
-    image->fill(colour);
-    return Picture(image);
-}
-
 TEST(Clipboard, CopyPutsThePictureThereAndReportsIt) {
     for (const bool menu : {true, false}) {
         FormFixture t;

@@ -28,13 +28,9 @@ using pictavo::test::TestHost;
 using pictavo::test::writeBytes;
 using pictavo::test::writePicture;
 
-namespace {
+using pictavo::test::solidPicture;
 
-Picture solidPicture(int w, int h, unsigned rgb = 0x20a040) {
-    auto image = std::make_shared<QImage>(w, h, QImage::Format_RGB32);
-    image->fill(QColor::fromRgb(rgb));
-    return Picture(std::move(image));
-}
+namespace {
 
 std::string jpegBytes(int w, int h, bool noise, bool progressive = false) {
     QImage image(w, h, QImage::Format_RGB32);
@@ -181,7 +177,7 @@ TEST_P(FileServices, NamesThatAreNotUtf8KeepTheirBytes) {
 
 TEST_P(FileServices, SavePictureWritesABitmapWhateverTheName) {
     writePicture(folder / "old.jpg", 8, 8);
-    host.SavePicture(solidPicture(20, 10), at("old.jpg"));
+    host.SavePicture(solidPicture(20, 10, 0x20a040), at("old.jpg"));
     const std::string bytes = readBytes(folder / "old.jpg");
     ASSERT_GE(bytes.size(), 54u);
     EXPECT_EQ(bytes.substr(0, 2), "BM");

@@ -12,20 +12,12 @@
 namespace fs = std::filesystem;
 using namespace pictavo;
 using pictavo::test::FormFixture;
+using pictavo::test::solidPicture;
+using pictavo::test::syntaxName;
 using pictavo::test::writeBytes;
 using pictavo::test::writePicture;
 
 namespace {
-
-Picture somePicture() {
-    auto image = std::make_shared<QImage>(4, 4, QImage::Format_RGB32);
-    image->fill(Qt::red);
-    return Picture(std::move(image));
-}
-
-const char* syntaxName(const ::testing::TestParamInfo<PathSyntax>& info) {
-    return info.param == PathSyntax::Posix ? "Posix" : "Windows";
-}
 
 class StartUp : public ::testing::TestWithParam<PathSyntax> {
 protected:
@@ -88,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(BothSyntaxes, StartUp, ::testing::Values(PathSyntax::Po
 
 TEST(PasteButton, FollowsTheClipboardWhenActivatedAndOnMouseMoves) {
     FormFixture picture;
-    picture.host.clipboardPicture = somePicture();
+    picture.host.clipboardPicture = solidPicture(4, 4);
     picture.start({});
     EXPECT_TRUE(picture.c().pstBtn.enabled());
     EXPECT_FALSE(picture.c().cpyBtn.enabled());
@@ -105,7 +97,7 @@ TEST(PasteButton, FollowsTheClipboardWhenActivatedAndOnMouseMoves) {
 
     // Another program puts a picture on the clipboard: nothing changes until the mouse
     // crosses the window's free surface.
-    empty.host.clipboardPicture = somePicture();
+    empty.host.clipboardPicture = solidPicture(4, 4);
     EXPECT_FALSE(empty.c().pstBtn.enabled());
     empty.form->dispatch([&] { empty.form->Form_MouseMove(); });
     EXPECT_TRUE(empty.c().pstBtn.enabled());
@@ -113,14 +105,14 @@ TEST(PasteButton, FollowsTheClipboardWhenActivatedAndOnMouseMoves) {
     empty.host.clipboardHasText = true;
     empty.form->dispatch([&] { empty.form->Form_MouseMove(); });
     EXPECT_FALSE(empty.c().pstBtn.enabled());
-    empty.host.clipboardPicture = somePicture();
+    empty.host.clipboardPicture = solidPicture(4, 4);
     empty.form->dispatch([&] { empty.form->Form_Activate(); });
     EXPECT_TRUE(empty.c().pstBtn.enabled());
 }
 
 TEST(Close, CancelLeavesTheProgramAndTheClipboard) {
     FormFixture f;
-    f.host.clipboardPicture = somePicture();
+    f.host.clipboardPicture = solidPicture(4, 4);
     f.start({});
     f.host.msgBoxAnswers = {MsgResult::Cancel};
     f.click(f.c().Cls);

@@ -15,15 +15,13 @@
 namespace fs = std::filesystem;
 using namespace pictavo;
 using pictavo::test::FormFixture;
+using pictavo::test::solidPicture;
+using pictavo::test::syntaxName;
 using pictavo::test::readBytes;
 using pictavo::test::writeBytes;
 using pictavo::test::writePicture;
 
 namespace {
-
-const char* syntaxName(const ::testing::TestParamInfo<PathSyntax>& info) {
-    return info.param == PathSyntax::Posix ? "Posix" : "Windows";
-}
 
 class View : public ::testing::TestWithParam<PathSyntax> {
 protected:

@@ -176,6 +176,12 @@ void writePicture(const fs::path& file, int width, int height, unsigned rgb) {
         throw std::runtime_error("cannot write " + file.native());
 }
 
+Picture solidPicture(int width, int height, unsigned rgb) {
+    auto image = std::make_shared<QImage>(width, height, QImage::Format_RGB32);
+    image->fill(QColor::fromRgb(rgb));
+    return Picture(std::move(image));
+}
+
 void writeBytes(const fs::path& file, const std::string& bytes) {
     std::ofstream out(file, std::ios::binary);
     out << bytes;

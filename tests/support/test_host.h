@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "host/file_host.h"
 
 namespace pictavo::test {
@@ -93,6 +95,14 @@ private:
 
 // Writes a picture file of the given size, filled with one colour, in the format that the
 // name's extension asks for ("jpg", "bmp"; "gif" writes a small fixed GIF).
+// A picture of one colour, made in memory.
+Picture solidPicture(int width, int height, unsigned rgb = 0xc80a0a);
+
+// Test names for tests that run in both path syntaxes.
+inline const char* syntaxName(const ::testing::TestParamInfo<PathSyntax>& info) {
+    return info.param == PathSyntax::Posix ? "Posix" : "Windows";
+}
+
 void writePicture(const std::filesystem::path& file, int width, int height, unsigned rgb = 0x3366cc);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string readBytes(const std::filesystem::path& file);

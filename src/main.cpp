@@ -1,1 +1,46 @@
-int main() { return 0; }
+// Pictavo: starts the Qt application, the host services and the main form.
+
+#include <QApplication>
+#include <cstdio>
+
+#include "app/form1.h"
+#include "gui/about_dialog.h"
+#include "gui/icons.h"
+#include "gui/main_window.h"
+#include "host/qt_host.h"
+
+namespace {
+
+// Qt aborts with a long diagnostic when it finds no display; say it in one sentence.
+bool displayAvailable() {
+    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (!displayAvailable()) {
+        std::fputs("Pictavo needs a graphical display (set DISPLAY or WAYLAND_DISPLAY).\n", stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pictavo"));
+    QApplication::setApplicationVersion(QStringLiteral("6.0.2"));
+    QApplication::setWindowIcon(pictavo::gui::programIcon());
+
+    pictavo::QtHost host;
+    pictavo::Form1 form(host);
+    pictavo::gui::MainWindow window(form);
+    host.setMainWindow(&window);
+    host.setWindowFactory("frmAbout", [&host, &window](QWidget* parent) -> QDialog* {
+        return new pictavo::gui::AboutDialog(
+            host, [&window](const std::function<void()>& event) { window.run(event); }, window.units(), parent);
+    });
+
+    // A starting folder that cannot be opened is reported, and the window comes up all
+    // the same.
+    window.run([&form] { form.Form_Load(); });
+    window.show();
+    return QApplication::exec();
+}

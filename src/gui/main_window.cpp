@@ -1,0 +1,369 @@
+#include "gui/main_window.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSlider>
+#include <QToolButton>
+
+#include "gui/about_dialog.h"
+#include "gui/icons.h"
+#include "gui/lists.h"
+#include "gui/picture_view.h"
+#include "gui/status_panels.h"
+
+namespace pictavo::gui {
+
+namespace {
+
+// The window's own surface: mouse movement outside every control is Form_MouseMove.
+class FormSurface : public QWidget {
+public:
+    explicit FormSurface(std::function<void()> onFreeMove, QWidget* parent = nullptr)
+        : QWidget(parent), onFreeMove_(std::move(onFreeMove)) {
+        setMouseTracking(true);
+        setAutoFillBackground(true);
+    }
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override {
+        // Moves over a child that does not track the mouse arrive here too: only the
+        // free surface counts.
+        if (!childAt(event->position().toPoint())) onFreeMove_();
+        QWidget::mouseMoveEvent(event);
+    }
+
+private:
+    std::function<void()> onFreeMove_;
+};
+
+Glyph glyphOf(const std::string& button) {
+    static const std::map<std::string, Glyph> glyphs{
+        {"svcomBtn", Glyph::SaveBitmap}, {"delBtn", Glyph::Delete},        {"cpyBtn", Glyph::Copy},
+        {"pstBtn", Glyph::Paste},        {"SetBtn", Glyph::SetWallpaper}, {"UnsetBtn", Glyph::UnsetWallpaper},
+        {"stpBtn", Glyph::Stop},         {"autoRn", Glyph::Play},
+    };
+    return glyphs.at(button);
+}
+
+// What each group of the top strip outlines, for screen readers.
+const char* frameName(int index) {
+    switch (index) {
+        case 0: return "Position and slide show";
+        case 1: return "Picture commands";
+        case 2: return "Wall paper";
+        default: return "Spare group";
+    }
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Form1& form, QWidget* parent)
+    : QMainWindow(parent), form_(form), units_(unitsFor(form.c.host, qApp->devicePixelRatio())) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Pictavo"));
+    setAccessibleName(QStringLiteral("Pictavo"));
+    setWindowIcon(programIcon());
+    timer1_.setParent(this);
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+
+    buildMenus();
+    buildSurface();
+
+    status_ = new StatusPanels(form_.c.StatusBar1, units_, this);
+    status_->setObjectName(QStringLiteral("StatusBar1"));
+    status_->setAccessibleName(QStringLiteral("Status"));
+    status_->setFixedHeight(units_.y(kStatusBarHeightTwips));
+    setStatusBar(status_);
+    form_.c.StatusBar1.observe([status = QPointer<StatusPanels>(status_)] {
+        if (status) status->follow();
+    });
+
+    form_.c.Timer1.observe([self = QPointer<MainWindow>(this)] {
+        if (self) self->followTimer();
+    });
+    connect(&timer1_, &QTimer::timeout, this, [this] {
+        // A tick that falls while another event runs (a message box is open) is dropped,
+        // as a window timer's would be: handlers never overlap.
+        if (depth_ == 0) run([this] { form_.c.Timer1.tick(); });
+    });
+    followTimer();
+
+    orderTabs();
+    resize(designSize());
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
+
+void MainWindow::run(const std::function<void()>& event) {
+    ++depth_;
+    form_.dispatch(event);
+    --depth_;
+    if (depth_ == 0 && activationPending_) {
+        activationPending_ = false;
+        run([this] { form_.Form_Activate(); });
+    }
+}
+
+QSize MainWindow::designSize() const {
+    const int width = units_.x(kClientWidthTwips);
+    return {width, units_.y(kClientHeightTwips) + menuBar()->heightForWidth(width)};
+}
+
+QSizeF MainWindow::outerTwips() const {
+    // The client area starts below the menu bar, where the central widget starts.
+    const int clientHeight = height() - centralWidget()->y();
+    return {units_.twipsX(width()) + kFrameWidthTwips, units_.twipsY(clientHeight) + kFrameHeightTwips};
+}
+
+QWidget* MainWindow::widgetFor(const std::string& name) const {
+    const auto it = widgets_.find(name);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+void MainWindow::bind(Control& control, QWidget* widget, std::function<void()> extra) {
+    widgets_.emplace(control.name(), widget);
+    auto follow = [this, &control, w = QPointer<QWidget>(widget), extra = std::move(extra)] {
+        if (!w) return;
+        w->setGeometry(units_.rect(control.place()));
+        w->setEnabled(control.enabled());
+        w->setVisible(control.visible());
+        if (extra) extra();
+    };
+    control.observe(follow);
+    follow();
+}
+
+void MainWindow::buildMenus() {
+    auto& c = form_.c;
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+    bar->setAccessibleName(QStringLiteral("Menu"));
+
+    QMenu* edit = bar->addMenu(QString::fromUtf8(c.Edit.caption()));
+    edit->setObjectName(QString::fromStdString(c.Edit.name()));
+    auto bindAction = [this](MenuItem& item, QAction* action) {
+        action->setObjectName(QString::fromStdString(item.name()));
+        auto follow = [&item, a = QPointer<QAction>(action)] {
+            if (!a) return;
+            a->setText(QString::fromUtf8(item.caption()));
+            a->setEnabled(item.enabled());
+            a->setVisible(item.visible());
+        };
+        item.observe(follow);
+        follow();
+        connect(action, &QAction::triggered, this, [this, &item] { run([&item] { item.click(); }); });
+    };
+    bindAction(c.Edit, edit->menuAction());
+    for (MenuItem* item : {&c.bmp, &c.renm, &c.Del, &c.Cpy}) bindAction(*item, edit->addAction(QString()));
+    bindAction(c.Cls, bar->addAction(QString()));
+    bindAction(c.Version, bar->addAction(QString()));
+}
+
+void MainWindow::buildSurface() {
+    auto& c = form_.c;
+    auto* surface = new FormSurface([this] { run([this] { form_.Form_MouseMove(); }); }, this);
+    surface->setObjectName(QStringLiteral("surface"));
+    setCentralWidget(surface);
+
+    // The frames first: they lie behind the buttons of their groups.
+    for (Frame& member : c.Frame1) {
+        auto* frame = new QFrame(surface);
+        frame->setObjectName(QString::fromStdString(member.name()));
+        frame->setProperty("index", member.index());
+        frame->setAccessibleName(QString::fromLatin1(frameName(member.index())));
+        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        widgets_.emplace(member.name() + "(" + std::to_string(member.index()) + ")", frame);
+        bind(member, frame);
+    }
+
+    auto* picture = new PictureView(c.Image1, c.host, surface);
+    picture->setObjectName(QString::fromStdString(c.Picture1.name()));
+    picture->setAccessibleName(QStringLiteral("Picture"));
+    bind(c.Picture1, picture);
+    c.Image1.observe([p = QPointer<QWidget>(picture)] {
+        if (p) p->update();
+    });
+
+    for (Button* button : c.buttons()) {
+        auto* tool = new QToolButton(surface);
+        tool->setObjectName(QString::fromStdString(button->name()));
+        tool->setIcon(glyphIcon(glyphOf(button->name())));
+        const QRect r = units_.rect(button->place());
+        const int side = std::max(8, std::min(r.width(), r.height()) - 5);
+        tool->setIconSize(QSize(side, side));
+        bind(*button, tool, [button, tool] {
+            const QString tip = QString::fromUtf8(button->toolTip());
+            tool->setToolTip(tip);
+            tool->setAccessibleName(tip);
+        });
+        connect(tool, &QToolButton::clicked, this, [this, button] { run([button] { button->click(); }); });
+    }
+
+    auto* count = new QLineEdit(surface);
+    count->setObjectName(QString::fromStdString(c.lstCnt.name()));
+    count->setAccessibleName(QStringLiteral("Position/count"));
+    count->setReadOnly(true);
+    count->setAlignment(Qt::AlignCenter);
+    count->setTextMargins(0, 0, 0, 0);
+    count->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; }"));
+    bind(c.lstCnt, count, [this, count] {
+        const QString text = QString::fromUtf8(form_.c.lstCnt.text());
+        if (count->text() != text) count->setText(text);
+    });
+
+    auto* slider = new QSlider(Qt::Horizontal, surface);
+    slider->setObjectName(QString::fromStdString(c.Slider1.name()));
+    slider->setRange(c.Slider1.min(), c.Slider1.max());
+    slider->setPageStep(1);
+    slider->setSingleStep(1);
+    slider->setTickPosition(QSlider::TicksBelow);
+    slider->setTickInterval(1);
+    bind(c.Slider1, slider, [this, slider] {
+        const QString tip = QString::fromUtf8(form_.c.Slider1.toolTip());
+        slider->setToolTip(tip);
+        slider->setAccessibleName(tip);
+        const QSignalBlocker quiet(slider);
+        slider->setValue(form_.c.Slider1.value());
+    });
+    connect(slider, &QSlider::valueChanged, this,
+            [this](int value) { run([this, value] { form_.c.Slider1.userScroll(value); }); });
+
+    for (ScrollBar* model : {&c.HScroll1, &c.VScroll1}) {
+        auto* bar = new QScrollBar(model->orientation() == Orientation::Horizontal ? Qt::Horizontal : Qt::Vertical,
+                                   surface);
+        bar->setObjectName(QString::fromStdString(model->name()));
+        bar->setAccessibleName(model->orientation() == Orientation::Horizontal ? QStringLiteral("Pan across")
+                                                                               : QStringLiteral("Pan up and down"));
+        bar->setSingleStep(model->smallChange());
+        bar->setPageStep(model->largeChange());
+        // A dragged thumb moves the picture once, when it is let go.
+        bar->setTracking(false);
+        bar->setFocusPolicy(Qt::TabFocus);
+        bind(*model, bar, [model, bar] {
+            const QSignalBlocker quiet(bar);
+            bar->setRange(std::min(0, model->max()), std::max(0, model->max()));
+            bar->setValue(model->value());
+        });
+        connect(bar, &QScrollBar::valueChanged, this,
+                [this, model](int value) { run([model, value] { model->userScrollTo(value); }); });
+        bar->raise();
+    }
+
+    auto* drives = new DriveBox(c.drvList, surface);
+    drives->setObjectName(QString::fromStdString(c.drvList.name()));
+    drives->setAccessibleName(QStringLiteral("Drives"));
+    bind(c.drvList, drives, [drives] { drives->follow(); });
+    connect(drives, &DriveBox::aboutToOpen, this, [this] { run([this] { form_.c.drvList.refreshDrives(); }); });
+    // The list's own input handling finishes before the model runs (and perhaps opens a
+    // message box): hence the queued connections of the three lists.
+    connect(
+        drives, &DriveBox::driveChosen, this,
+        [this](const QByteArray& drive) { run([this, drive] { form_.c.drvList.setDrive(drive.toStdString()); }); },
+        Qt::QueuedConnection);
+
+    auto* folders = new FolderListView(c.dirList, surface);
+    folders->setObjectName(QString::fromStdString(c.dirList.name()));
+    folders->setAccessibleName(QStringLiteral("Folders"));
+    bind(c.dirList, folders, [folders] { folders->follow(); });
+    auto rowOf = [this](const QByteArray& path) {
+        const auto& rows = form_.c.dirList.rows();
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].path == path.toStdString()) return static_cast<int>(i);
+        return -1;
+    };
+    connect(
+        folders, &FolderListView::rowSelected, this,
+        [this, rowOf](const QByteArray& path) {
+            run([this, rowOf, path] { form_.c.dirList.userSelect(rowOf(path)); });
+        },
+        Qt::QueuedConnection);
+    connect(
+        folders, &FolderListView::rowOpened, this,
+        [this, rowOf](const QByteArray& path) { run([this, rowOf, path] { form_.c.dirList.userOpen(rowOf(path)); }); },
+        Qt::QueuedConnection);
+
+    auto* files = new FileListView(c.filList, surface);
+    files->setObjectName(QString::fromStdString(c.filList.name()));
+    files->setAccessibleName(QStringLiteral("Files"));
+    bind(c.filList, files, [files] { files->follow(); });
+    connect(
+        files, &FileListView::rowChosen, this,
+        [this](int row) { run([this, row] { form_.c.filList.userClick(row); }); }, Qt::QueuedConnection);
+    files->setFocus();
+}
+
+void MainWindow::orderTabs() {
+    QWidget* previous = nullptr;
+    for (Control* control : form_.c.tabOrder()) {
+        QWidget* widget = widgetFor(control->name());
+        if (!widget) continue;
+        if (previous) QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+void MainWindow::followTimer() {
+    const Timer& timer = form_.c.Timer1;
+    if (!timer.enabled() || timer.interval() <= 0) {
+        timer1_.stop();
+    } else if (!timer1_.isActive() || timer1_.interval() != timer.interval()) {
+        timer1_.start(timer.interval());
+    }
+}
+
+void MainWindow::formResize() {
+    if (isMinimized()) return;
+    const QSizeF outer = outerTwips();
+    run([this, outer] {
+        form_.resize(static_cast<float>(outer.width()), static_cast<float>(outer.height()));
+    });
+}
+
+void MainWindow::activateForm() {
+    if (depth_ > 0) {
+        activationPending_ = true;
+        return;
+    }
+    run([this] { form_.Form_Activate(); });
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    formResize();
+    activateForm();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (shown_) formResize();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Form_Activate runs when the main window becomes active coming back from another
+    // form of the program (the About box). An activation that follows another program,
+    // or one of our message boxes or dialogs, does not count.
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (window == this) {
+            if (otherFormWasActive_) {
+                otherFormWasActive_ = false;
+                activateForm();
+            }
+        } else if (window->isWindow() && window->property(kFormWindowProperty).toBool()) {
+            otherFormWasActive_ = true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace pictavo::gui

@@ -1,0 +1,76 @@
+#pragma once
+// Form1 on screen: a menu bar, a surface with every control at its design place, and the
+// status bar. Each widget follows its control; everything the user does goes into the
+// model through run(), so no exception ever crosses a Qt slot.
+
+#include <QMainWindow>
+#include <QSizeF>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/form1.h"
+#include "gui/units.h"
+
+namespace pictavo::gui {
+
+class StatusPanels;
+
+// Twips that the window's frame adds to the client area below the menu bar: borders,
+// caption and menu bar at their design sizes. They are fixed, not measured, so that the
+// layout is the same with any window manager or none.
+inline constexpr float kFrameWidthTwips = 120;
+inline constexpr float kFrameHeightTwips = 660;
+// The client area at the design size, below the menu bar, status bar included.
+inline constexpr float kClientWidthTwips = 6330;
+inline constexpr float kClientHeightTwips = 3705;
+// Height of the status bar docked along the bottom edge.
+inline constexpr float kStatusBarHeightTwips = 330;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(Form1& form, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Runs one event of the model through the form's dispatcher. Events may nest (a
+    // handler that opens a modal box runs the box's events inside it).
+    void run(const std::function<void()>& event);
+
+    [[nodiscard]] const Units& units() const { return units_; }
+    // The window's size at the design client area.
+    [[nodiscard]] QSize designSize() const;
+    // The outer size in twips that Form_Resize reads.
+    [[nodiscard]] QSizeF outerTwips() const;
+    // The widget that shows a control, by the control's name ("Frame1" gives member 0).
+    [[nodiscard]] QWidget* widgetFor(const std::string& name) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildSurface();
+    void orderTabs();
+    // Keeps a widget's place, enabled state and visibility in step with its control.
+    void bind(Control& control, QWidget* widget, std::function<void()> extra = {});
+    void formResize();
+    // Form_Activate, at once or, while an event is running, right after it.
+    void activateForm();
+    void followTimer();
+
+    Form1& form_;
+    Units units_;
+    std::map<std::string, QWidget*> widgets_;
+    StatusPanels* status_ = nullptr;
+    QTimer timer1_;
+    int depth_ = 0;
+    bool shown_ = false;
+    bool activationPending_ = false;
+    bool otherFormWasActive_ = false;
+};
+
+}  // namespace pictavo::gui

@@ -1,0 +1,36 @@
+#pragma once
+// The viewport Picture1: shows Image1's picture at its natural size, one picture pixel to
+// one device pixel, clipped, at the image's offset.
+
+#include <QRect>
+#include <QWidget>
+
+#include "controls/controls.h"
+
+namespace pictavo {
+class Host;
+}
+
+namespace pictavo::gui {
+
+// The part of a picture that a viewport shows, in device pixels: where it lands in the
+// viewport and where it comes from in the picture. Empty when nothing shows.
+struct VisiblePart {
+    QRect target;
+    QRect source;
+};
+[[nodiscard]] VisiblePart visiblePart(QSize viewport, QPoint pictureOrigin, QSize picture);
+
+class PictureView : public QWidget {
+public:
+    PictureView(const Image& image, const Host& host, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const Image& image_;
+    const Host& host_;
+};
+
+}  // namespace pictavo::gui

@@ -1,0 +1,12 @@
+#include "gui/units.h"
+
+#include "host/host.h"
+
+namespace pictavo::gui {
+
+Units unitsFor(const Host& host, double devicePixelRatio) {
+    const double ratio = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+    return {host.TwipsPerPixelX() * ratio, host.TwipsPerPixelY() * ratio};
+}
+
+}  // namespace pictavo::gui

@@ -1,0 +1,71 @@
+#pragma once
+// The host on a Qt desktop: the file services of FileHost over the real file system, plus
+// message boxes, the save dialog, the application cursor, the clipboard and the program's
+// windows through Qt Widgets.
+
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "host/file_host.h"
+
+class QDialog;
+class QWidget;
+
+namespace pictavo {
+
+// Translates the save dialog's filter text "desc|pattern|desc|pattern|" into Qt's name
+// filters ("desc (pattern)"). A text without any "|" is one entry that is its own pattern.
+[[nodiscard]] QStringList qtNameFilters(const std::string& filter);
+
+class QtHost : public FileHost {
+public:
+    // Creates a window of the program, owned by the caller; the host shows it modally.
+    using WindowFactory = std::function<QDialog*(QWidget* parent)>;
+
+    QtHost();
+    ~QtHost() override;
+    QtHost(const QtHost&) = delete;
+    QtHost& operator=(const QtHost&) = delete;
+
+    // The main window: the parent of every box, and what Unload("Form1") closes.
+    void setMainWindow(QWidget* window);
+    // The windows that Show can open, by name ("frmAbout"). The widgets live above the host,
+    // so they register here instead of the host knowing them.
+    void setWindowFactory(const std::string& name, WindowFactory factory);
+
+    MsgResult MsgBox(const std::string& prompt, MsgFlags flags,
+                     const std::optional<std::string>& title = std::nullopt) override;
+    void SetMousePointer(MousePointer pointer) override;
+    bool ShowSave(SaveDialogState& dialog) override;
+
+    // Reads the mounted volumes afresh, so that media mounted since start-up appear.
+    std::vector<std::string> Drives() override;
+
+    [[nodiscard]] float TwipsPerPixelX() const override;
+    [[nodiscard]] float TwipsPerPixelY() const override;
+
+    std::string StartDrive() override;
+    std::string StartFolder() override;
+
+    void ClipboardClear() override;
+    void ClipboardSetData(const Picture& picture) override;
+    Picture ClipboardGetData() override;
+    bool ClipboardHasBitmap() override;
+
+    void Show(const std::string& window) override;
+    void Unload(const std::string& window) override;
+
+    int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text,
+                              unsigned flags) override;
+
+private:
+    QPointer<QWidget> mainWindow_;
+    std::map<std::string, WindowFactory> factories_;
+    std::map<std::string, QPointer<QDialog>> open_;
+    int waitCursors_ = 0;
+};
+
+}  // namespace pictavo

@@ -1,0 +1,63 @@
+#pragma once
+// The main window over the scripted host, started as the program starts it.
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QImage>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+
+#include "app/form1.h"
+#include "gui/main_window.h"
+#include "support/test_host.h"
+
+namespace pictavo::test {
+
+// A picture whose every pixel tells where it lies: red is x, green is y (modulo 256).
+inline QRgb patternPixel(int x, int y) { return qRgb(x & 0xFF, y & 0xFF, ((x >> 8) << 5 | (y >> 8)) & 0xFF); }
+
+inline void writePattern(const std::filesystem::path& file, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) image.setPixel(x, y, patternPixel(x, y));
+    ASSERT_TRUE(image.save(QString::fromStdString(file.native()), "BMP"));
+}
+
+// Runs what the event loop has queued (the lists hand their input to the model queued).
+inline void settle() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
+class GuiTest : public ::testing::Test {
+protected:
+    TestHost host{PathSyntax::Posix};
+    Form1 form{host};
+    std::unique_ptr<gui::MainWindow> window;
+
+    // Form_Load, then the window shown at its design size.
+    void start() {
+        window = std::make_unique<gui::MainWindow>(form);
+        window->run([this] { form.Form_Load(); });
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        settle();
+    }
+
+    template <typename T = QWidget>
+    T* widget(const char* name) {
+        T* w = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    // A click on a row of a list view, as a person makes it.
+    void clickRow(const char* list, int row) {
+        auto* view = widget<QAbstractItemView>(list);
+        const QRect r = view->visualRect(view->model()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        settle();
+    }
+};
+
+}  // namespace pictavo::test

@@ -1,0 +1,373 @@
+// The main window as a person sees and uses it, over the scripted host (15 twips a pixel).
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include "gui/about_dialog.h"
+#include "gui_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace pictavo::test {
+namespace {
+
+struct Expected {
+    const char* name;
+    QRect pixels;
+    const char* accessibleName;
+    const char* toolTip;
+};
+
+// Design places in twips, over 15: edges rounded. The left column and the viewport are
+// those that Form_Resize gives them at the design size.
+const Expected kControls[] = {
+    {"svcomBtn", {7, 2, 21, 21}, "change to bitmap", "change to bitmap"},
+    {"delBtn", {27, 2, 21, 21}, "Delete", "Delete"},
+    {"cpyBtn", {48, 2, 21, 21}, "Copy to clipboard", "Copy to clipboard"},
+    {"pstBtn", {69, 2, 21, 21}, "Paste from clipboard", "Paste from clipboard"},
+    {"SetBtn", {103, 2, 21, 21}, "Set wall paper", "Set wall paper"},
+    {"UnsetBtn", {124, 2, 21, 21}, "Delete wall paper", "Delete wall paper"},
+    {"lstCnt", {163, 4, 49, 18}, "Position/count", ""},
+    {"stpBtn", {216, 2, 21, 21}, "Stop", "Stop"},
+    {"autoRn", {237, 2, 21, 21}, "Play", "Play"},
+    {"Slider1", {258, 2, 49, 20}, "Speed(1-3sec)", "Speed(1-3sec)"},
+    {"drvList", {5, 27, 135, 20}, "Drives", ""},
+    {"dirList", {5, 48, 135, 65}, "Folders", ""},
+    {"filList", {4, 115, 137, 97}, "Files", ""},
+    {"Picture1", {148, 28, 243, 183}, "Picture", ""},
+};
+
+TEST_F(GuiTest, ControlsSitAtTheirDesignPlacesWithTheirNames) {
+    start();
+    for (const Expected& e : kControls) {
+        SCOPED_TRACE(e.name);
+        QWidget* w = widget(e.name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->geometry(), e.pixels);
+        EXPECT_EQ(w->accessibleName(), QString::fromUtf8(e.accessibleName));
+        EXPECT_EQ(w->toolTip(), QString::fromUtf8(e.toolTip));
+    }
+    // The four frames of the top strip, behind their buttons, tops cut off by the menu bar.
+    std::map<int, QRect> frames;
+    for (QWidget* f : window->centralWidget()->findChildren<QWidget*>(QStringLiteral("Frame1")))
+        frames[f->property("index").toInt()] = f->geometry();
+    EXPECT_EQ(frames[1], QRect(2, -6, 93, 32));
+    EXPECT_EQ(frames[2], QRect(100, -6, 50, 32));
+    EXPECT_EQ(frames[0], QRect(155, -6, 154, 32));
+    EXPECT_EQ(frames[3], QRect(315, -6, 75, 32));
+    EXPECT_EQ(window->centralWidget()->childAt(10, 10)->objectName(), QStringLiteral("svcomBtn"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Pictavo"));
+    EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+TEST_F(GuiTest, ResizeReadsTheOuterSizeFromTheClientArea) {
+    start();
+    // The design client area gives the design outer size, which gives the design viewport.
+    EXPECT_FLOAT_EQ(form.width(), 6450);
+    EXPECT_FLOAT_EQ(form.height(), 4365);
+    EXPECT_FLOAT_EQ(form.c.Picture1.place().width, 3645);
+    EXPECT_FLOAT_EQ(form.c.Picture1.place().height, 2745);
+
+    window->resize(window->width() + 150, window->height() + 60);
+    settle();
+    EXPECT_FLOAT_EQ(form.width(), 6450 + 2250);
+    EXPECT_FLOAT_EQ(form.height(), 4365 + 900);
+    EXPECT_EQ(widget("Picture1")->size(), QSize(243 + 150, 183 + 60));
+    EXPECT_EQ(widget("VScroll1")->x(), 390 + 150);
+
+    // Too narrow for a layout: nothing moves.
+    window->resize(150, window->height());
+    settle();
+    EXPECT_FLOAT_EQ(form.width(), 2370);
+    EXPECT_EQ(widget("Picture1")->size(), QSize(243 + 150, 183 + 60));
+}
+
+TEST_F(GuiTest, MenuEntriesReadAsTheirCaptionsAndFollowTheirStates) {
+    start();
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(window->menuBar());
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->childCount(), 3);
+    EXPECT_EQ(bar->child(0)->text(QAccessible::Name), QStringLiteral("Edit"));
+    EXPECT_EQ(bar->child(1)->text(QAccessible::Name), QStringLiteral("Close"));
+    EXPECT_EQ(bar->child(2)->text(QAccessible::Name), QStringLiteral("Version"));
+
+    const std::pair<const char*, const char*> items[] = {
+        {"bmp", "Save for BMP"}, {"renm", "Rename(save)"}, {"Del", "Delete"}, {"Cpy", "Copy to Clipboad"}};
+    for (const auto& [name, caption] : items) {
+        auto* action = widget<QAction>(name);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text(), QString::fromUtf8(caption));
+        EXPECT_FALSE(action->isEnabled()) << name << " needs a picture";
+    }
+    EXPECT_TRUE(widget<QAction>("Cls")->isEnabled());
+    EXPECT_TRUE(widget<QAction>("Version")->isEnabled());
+
+    form.c.Edit.setEnabled(false);
+    EXPECT_FALSE(window->findChild<QMenu*>(QStringLiteral("Edit"))->menuAction()->isEnabled());
+}
+
+TEST_F(GuiTest, FocusStartsInTheFileListAndTabsInDesignOrder) {
+    start();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("filList"));
+
+    const QStringList order{"filList", "drvList", "dirList", "autoRn",  "stpBtn",   "delBtn",
+                            "svcomBtn", "HScroll1", "VScroll1", "Picture1", "cpyBtn", "SetBtn",
+                            "UnsetBtn", "lstCnt",   "Slider1",  "pstBtn"};
+    QStringList seen;
+    QWidget* w = widget("filList");
+    for (int guard = 0; guard < 500 && seen.size() < order.size(); ++guard, w = w->nextInFocusChain())
+        if (order.contains(w->objectName()) && !seen.contains(w->objectName())) seen << w->objectName();
+    EXPECT_EQ(seen, order);
+}
+
+TEST_F(GuiTest, OpeningAPictureShowsItsCommandsCountAndStatus) {
+    writePattern(host.startFolder() / "a.bmp", 600, 400);
+    writePicture(host.startFolder() / "b.jpg", 40, 30);
+    start();
+    EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("0/2"));
+    EXPECT_FALSE(widget("delBtn")->isEnabled());
+    EXPECT_TRUE(widget("UnsetBtn")->isEnabled());
+    EXPECT_FALSE(widget("HScroll1")->isVisible());
+
+    clickRow("filList", 0);
+    EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("1/2"));
+    EXPECT_TRUE(widget("delBtn")->isEnabled());
+    EXPECT_TRUE(widget<QAction>("Del")->isEnabled());
+    EXPECT_TRUE(widget("cpyBtn")->isEnabled());
+    EXPECT_FALSE(widget("svcomBtn")->isEnabled()) << "a bitmap is not converted";
+    EXPECT_TRUE(widget("SetBtn")->isEnabled());
+    EXPECT_TRUE(widget("autoRn")->isEnabled());
+    EXPECT_TRUE(widget("Slider1")->isEnabled());
+    // 600 x 400 pixels exceed the viewport both ways.
+    EXPECT_TRUE(widget("HScroll1")->isVisible());
+    EXPECT_TRUE(widget("VScroll1")->isVisible());
+    EXPECT_EQ(widget<QScrollBar>("HScroll1")->maximum(), 9000 - 3645);
+
+    auto* panels = window->statusBar();
+    auto full = [](QLabel* l) { return l->toolTip().isEmpty() ? l->text() : l->toolTip(); };
+    EXPECT_TRUE(full(panels->findChild<QLabel*>(QStringLiteral("StatusBar1_panel1"))).endsWith(u"/a.bmp"));
+    EXPECT_EQ(panels->findChild<QLabel*>(QStringLiteral("StatusBar1_panel2"))->text(),
+              QString::fromUtf8(form.c.filSize.text()));
+
+    // Down moves on and opens the next file.
+    QTest::keyClick(widget("filList"), Qt::Key_Down);
+    settle();
+    EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("2/2"));
+    EXPECT_TRUE(widget("svcomBtn")->isEnabled());
+    EXPECT_FALSE(widget("autoRn")->isEnabled()) << "the last file has no next one";
+}
+
+TEST_F(GuiTest, ViewportShowsThePicturesOwnPixelsAtTheScrollOffset) {
+    writePattern(host.startFolder() / "a.bmp", 600, 400);
+    start();
+    clickRow("filList", 0);
+    auto shown = [this] { return widget("Picture1")->grab().toImage(); };
+
+    QImage image = shown();
+    ASSERT_EQ(image.size(), QSize(243, 183));
+    EXPECT_EQ(image.pixel(0, 0), patternPixel(0, 0));
+    EXPECT_EQ(image.pixel(200, 150), patternPixel(200, 150));
+
+    // A click in the track moves 300 twips, on an arrow 50.
+    auto* across = widget<QScrollBar>("HScroll1");
+    auto* down = widget<QScrollBar>("VScroll1");
+    across->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    down->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(form.c.HScroll1.value(), 300);
+    EXPECT_FLOAT_EQ(form.c.Image1.place().left, -300);
+    EXPECT_EQ(form.c.VScroll1.value(), 50);
+    image = shown();
+    EXPECT_EQ(image.pixel(0, 0), patternPixel(20, 3));
+    EXPECT_EQ(image.pixel(100, 60), patternPixel(120, 63));
+
+    // A dragged thumb moves the picture once, when it is let go.
+    across->setSliderDown(true);
+    across->setSliderPosition(1200);
+    across->setSliderPosition(1500);
+    EXPECT_EQ(form.c.HScroll1.value(), 300);
+    across->setSliderDown(false);
+    EXPECT_EQ(form.c.HScroll1.value(), 1500);
+
+    // At the end of the range the picture's last column meets the viewport's right edge.
+    across->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(shown().pixel(242, 0), patternPixel(599, 3));
+}
+
+TEST_F(GuiTest, SmallPictureLeavesTheRestOfTheViewportEmpty) {
+    writePattern(host.startFolder() / "small.bmp", 100, 50);
+    start();
+    clickRow("filList", 0);
+    const QImage image = widget("Picture1")->grab().toImage();
+    EXPECT_EQ(image.pixel(99, 49), patternPixel(99, 49));
+    EXPECT_EQ(image.pixel(100, 49), widget("Picture1")->palette().color(QPalette::Mid).rgb());
+    EXPECT_FALSE(widget("HScroll1")->isVisible());
+    EXPECT_FALSE(widget("VScroll1")->isVisible());
+}
+
+TEST_F(GuiTest, ButtonsAndMenuCommandsReachTheirHandlers) {
+    start();
+    QTest::mouseClick(widget("UnsetBtn"), Qt::LeftButton);
+    ASSERT_EQ(host.wallpaperCalls.size(), 1u);
+    EXPECT_EQ(host.wallpaperCalls[0].text, "");
+
+    // A disabled button does nothing.
+    QTest::mouseClick(widget("delBtn"), Qt::LeftButton);
+    EXPECT_TRUE(host.messages.empty());
+
+    widget<QAction>("Version")->trigger();
+    EXPECT_EQ(host.shown, std::vector<std::string>{"frmAbout"});
+
+    host.msgBoxAnswers = {MsgResult::Cancel};
+    widget<QAction>("Cls")->trigger();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].flags, MsgFlags::OkCancelInformation);
+    EXPECT_TRUE(host.unloaded.empty());
+    EXPECT_EQ(host.clipboardClears, 0);
+
+    widget<QAction>("Cls")->trigger();
+    EXPECT_EQ(host.unloaded, std::vector<std::string>{"Form1"});
+    EXPECT_EQ(host.clipboardClears, 1);
+}
+
+TEST_F(GuiTest, SlideShowTicksThroughTheListAndStops) {
+    for (const char* name : {"1.bmp", "2.bmp", "3.bmp"}) writePicture(host.startFolder() / name, 20, 20);
+    start();
+    clickRow("filList", 0);
+    auto* timer = window->findChild<QTimer*>(QStringLiteral("Timer1"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_FALSE(timer->isActive());
+
+    QTest::mouseClick(widget("autoRn"), Qt::LeftButton);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 1000);
+    QTest::keyClick(widget("Slider1"), Qt::Key_End);
+    EXPECT_EQ(form.c.Slider1.value(), 3);
+    EXPECT_EQ(timer->interval(), 3000);
+
+    // Quicker ticks than any the slider offers, so the test need not wait seconds.
+    form.c.Timer1.setInterval(10);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return widget<QLineEdit>("lstCnt")->text() == QStringLiteral("3/3"); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([timer] { return !timer->isActive(); }, 1000)) << "the show ends at the last file";
+    EXPECT_FALSE(widget("stpBtn")->isEnabled());
+}
+
+TEST_F(GuiTest, FolderListSelectsOnAClickAndOpensOnADoubleClickOrEnter) {
+    fs::create_directories(host.startFolder() / "alpha");
+    fs::create_directories(host.startFolder() / "beta");
+    writePicture(host.startFolder() / "beta" / "x.jpg", 10, 10);
+    start();
+    auto rowOf = [this](const std::string& name) {
+        const auto& rows = form.c.dirList.rows();
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].name == name) return static_cast<int>(i);
+        return -1;
+    };
+    const std::string start = host.hostPath(host.startFolder());
+
+    clickRow("dirList", rowOf("beta"));
+    EXPECT_EQ(form.c.dirList.path(), start);
+    EXPECT_EQ(form.c.dirList.selectedRow(), rowOf("beta"));
+
+    auto* folders = widget<QAbstractItemView>("dirList");
+    const QRect beta = folders->visualRect(folders->model()->index(rowOf("beta"), 0));
+    QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {}, beta.center());
+    settle();
+    EXPECT_EQ(form.c.dirList.path(), start + "/beta");
+    EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("0/1"));
+    EXPECT_EQ(folders->model()->index(folders->currentIndex().row(), 0).data().toString(), QStringLiteral("beta"));
+
+    // Up selects the parent folder's row; Enter opens it.
+    QTest::keyClick(folders, Qt::Key_Up);
+    settle();
+    EXPECT_EQ(form.c.dirList.path(), start + "/beta");
+    QTest::keyClick(folders, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(form.c.dirList.path(), start);
+}
+
+TEST_F(GuiTest, DriveThatIsNotReadyPutsTheDriveListBack) {
+    start();
+    auto* drives = widget<QComboBox>("drvList");
+    ASSERT_EQ(drives->count(), 2);
+    EXPECT_EQ(drives->currentIndex(), 0);
+    EXPECT_EQ(drives->itemText(1), QString::fromUtf8(form.c.drvList.label(1)));
+
+    QTest::keyClick(drives, Qt::Key_Down);  // the offline drive
+    settle();
+    EXPECT_TRUE(host.messages.empty()) << "a drive that is not ready is refused silently";
+    EXPECT_EQ(form.c.drvList.drive(), "/");
+    EXPECT_EQ(drives->currentIndex(), 0);
+    EXPECT_EQ(form.c.dirList.path(), host.hostPath(host.startFolder()));
+}
+
+TEST_F(GuiTest, FileNamesThatAreNotUtf8ShowReplacementCharactersAndStillOpen) {
+    // Written under a plain name first: the picture writer takes names as UTF-8.
+    writePicture(host.startFolder() / "bad.jpg", 10, 10);
+    fs::rename(host.startFolder() / "bad.jpg", host.startFolder() / "bad\xff.jpg");
+    start();
+    auto* files = widget<QAbstractItemView>("filList");
+    EXPECT_EQ(files->model()->index(0, 0).data().toString(), QStringLiteral("bad\uFFFD.jpg"));
+    clickRow("filList", 0);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(form.c.picPath, host.hostPath(host.startFolder()) + "/bad\xff.jpg");
+}
+
+TEST_F(GuiTest, MouseOverTheFreeSurfaceWatchesTheClipboard) {
+    start();
+    EXPECT_FALSE(widget("pstBtn")->isEnabled());
+    host.clipboardPicture = Picture(std::make_shared<const QImage>(4, 4, QImage::Format_RGB32));
+    QWidget* surface = window->centralWidget();
+    auto moveTo = [surface](QPoint pos) {
+        QMouseEvent move(QEvent::MouseMove, pos, surface->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(surface, &move);
+    };
+    moveTo(QPoint(4, 10));  // on a frame: a control, not the window's own surface
+    EXPECT_FALSE(widget("pstBtn")->isEnabled());
+    moveTo(QPoint(144, 150));  // between the file list and the viewport
+    EXPECT_TRUE(widget("pstBtn")->isEnabled());
+}
+
+TEST_F(GuiTest, ComingBackFromTheAboutBoxRunsFormActivate) {
+    start();
+    host.clipboardPicture = Picture(std::make_shared<const QImage>(4, 4, QImage::Format_RGB32));
+    QEvent activate(QEvent::WindowActivate);
+    // Coming back from another program changes nothing.
+    QApplication::sendEvent(window.get(), &activate);
+    EXPECT_FALSE(widget("pstBtn")->isEnabled());
+
+    gui::AboutDialog about(host, [this](const std::function<void()>& e) { window->run(e); }, window->units(),
+                           window.get());
+    QApplication::sendEvent(&about, &activate);
+    QApplication::sendEvent(window.get(), &activate);
+    EXPECT_TRUE(widget("pstBtn")->isEnabled());
+}
+
+TEST_F(GuiTest, StatusBarShowsFourPermanentPanels) {
+    start();
+    const auto labels = window->statusBar()->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 4);
+    auto* path = window->statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_panel1"));
+    const QString full = path->toolTip().isEmpty() ? path->text() : path->toolTip();
+    EXPECT_EQ(full, QString::fromStdString(host.hostPath(host.startFolder())));
+    EXPECT_EQ(window->statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_panel3"))->text(),
+              QString::fromUtf8(form.c.StatusBar1.displayText(3)));
+    EXPECT_EQ(window->statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_panel2"))->width(), 60);
+    EXPECT_EQ(window->statusBar()->accessibleName(), QStringLiteral("Status"));
+}
+
+}  // namespace
+}  // namespace pictavo::test

@@ -291,10 +291,8 @@ void FileList::userClick(std::int32_t row) {
 
 void Image::setPicture(Picture picture, float twipsPerPixelX, float twipsPerPixelY) {
     picture_ = std::move(picture);
-    Place p = place();
     setWidth(static_cast<float>(picture_.widthPx()) * twipsPerPixelX);
     setHeight(static_cast<float>(picture_.heightPx()) * twipsPerPixelY);
-    (void)p;
 }
 
 }  // namespace pictavo

@@ -7,6 +7,7 @@ FormControls::FormControls(Host& h)
       drvList("drvList", {75, 405, 2025, 300}, h),
       dirList("dirList", {75, 720, 2025, 1140}, h),
       filList("filList", {60, 1860, 2055, 1530}, h, kFilePattern) {
+    CommonDialog1.initDir = h.StartFolder();
     pstBtn.setToolTip("Paste from clipboard");
     cpyBtn.setToolTip("Copy to clipboard");
     svcomBtn.setToolTip("change to bitmap");

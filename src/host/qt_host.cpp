@@ -1,5 +1,7 @@
 #include "host/qt_host.h"
 
+#include "host/system_parameters.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -242,9 +244,12 @@ void QtHost::Unload(const std::string& window) {
     if (it != open_.end() && it->second) it->second->done(QDialog::Accepted);
 }
 
-int QtHost::SystemParametersInfoA(unsigned, unsigned, const std::string&, unsigned) {
-    // No desktop wall-paper service is wired yet.
-    return 0;
+int QtHost::SystemParametersInfoA(unsigned action, unsigned param, const std::string& text, unsigned flags) {
+    // The desktop's own programs may take a moment; show that the program is busy.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const int result = os::SystemParametersInfoA(action, param, text, flags);
+    QGuiApplication::restoreOverrideCursor();
+    return result;
 }
 
 }  // namespace pictavo

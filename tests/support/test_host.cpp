@@ -1,5 +1,6 @@
 #include "support/test_host.h"
 
+#include <QFile>
 #include <QImage>
 #include <cstdlib>
 #include <fstream>
@@ -172,7 +173,7 @@ void writePicture(const fs::path& file, int width, int height, unsigned rgb) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor::fromRgb(rgb));
     const char* format = (ext == ".bmp" || ext == ".BMP" || ext == ".Bmp") ? "BMP" : "JPG";
-    if (!image.save(QString::fromStdString(file.native()), format, 95))
+    if (!image.save(QFile::decodeName(QByteArray::fromStdString(file.native())), format, 95))
         throw std::runtime_error("cannot write " + file.native());
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end: start the real program in a private X server, with a home folder
 # whose Pictures holds known files, and check what a person sees: the window
-# title, the position/count box right after start-up, and the box again after
-# a click on the first file of the list.
+# title, the position/count box right after start-up and after walking the
+# file list, a bitmap's pixels in the viewport, and the copied picture offered
+# to another program through the clipboard.
 #
 # usage: startup.sh PATH/TO/pictavo
 #
@@ -47,7 +48,7 @@ fail() {
   exit 1
 }
 
-for tool in Xvfb xdotool xclip xprop import convert; do
+for tool in Xvfb xdotool xclip xprop import convert identify; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/pictavo test installs it)"
 done
 [[ -x "$program" ]] || fail "no program at $program"
@@ -193,5 +194,42 @@ check_no_message_box "reading the position/count box"
 title="$(xdotool getwindowname "$window")"
 [[ "$title" == "Pictavo" ]] || fail "after opening pictures the window's title became '$title'"
 
+# Open the bitmap (the third name) and look at the viewport: the picture's own
+# pixels at its top-left corner, one picture pixel per screen pixel, and the
+# viewport's background right of its 120 px width.
+PICTURE1_X=148 PICTURE1_Y=28
+xdotool mousemove --window "$window" $((FILLIST_X + 40)) $((menu_h + FILLIST_Y + 8 + 2 * 14)) click 1
+sleep 0.3
+check_no_message_box "a click on delta.bmp"
+pixel_at() { # x y: the colour there, as ImageMagick names it (srgb(r,g,b))
+  import -window "$window" "$tmp/window.png" 2>/dev/null || fail "could not take a picture of the window"
+  convert "$tmp/window.png" -format "%[pixel:p{$1,$2}]" info: 2>/dev/null
+}
+inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
+corner="$(pixel_at $((PICTURE1_X + 119)) $((menu_h + PICTURE1_Y + 89)))"
+outside="$(pixel_at $((PICTURE1_X + 125)) $((menu_h + PICTURE1_Y + 5)))"
+[[ "$inside" == "srgb(255,215,0)" || "$inside" == "gold" ]] ||
+  fail "the viewport shows '$inside' where delta.bmp's gold should be"
+[[ "$corner" == "srgb(255,215,0)" || "$corner" == "gold" ]] ||
+  fail "the bitmap's last pixel (119,89) shows '$corner', not gold: the picture is scaled or moved"
+[[ "$outside" != "$inside" ]] || fail "the viewport is gold beyond the bitmap's 120 px width: the picture is stretched"
+
+# Copy it with the copy button and ask the clipboard as another program would:
+# an image must be offered, and it must be the picture shown.
+CPYBTN_X=48 CPYBTN_Y=2
+xdotool mousemove --window "$window" $((CPYBTN_X + 10)) $((menu_h + CPYBTN_Y + 10)) click 1
+targets=""
+for ((i = 0; i < 50; i++)); do
+  targets="$(timeout 2 xclip -selection clipboard -t TARGETS -o 2>/dev/null)"
+  [[ "$targets" == *image/png* ]] && break
+  sleep 0.05
+done
+[[ "$targets" == *image/png* ]] || fail "after Copy the clipboard offers '$(echo $targets)', no image/png"
+timeout 5 xclip -selection clipboard -t image/png -o >"$tmp/copied.png" 2>/dev/null
+copied="$(identify -format '%w x %h' "$tmp/copied.png" 2>/dev/null)"
+[[ "$copied" == "120 x 90" ]] || fail "the copied image is '$copied', expected the 120 x 90 bitmap"
+check_no_message_box "Copy"
+
 echo "e2e startup: title 'Pictavo'; '0/$expected_total' after start-up;" \
-  "the list shows $expected_names and opens each; '$expected_total/$expected_total' at the end"
+  "the list shows $expected_names and opens each; '$expected_total/$expected_total' at the end;" \
+  "delta.bmp shown at natural size and offered to other programs as image/png after Copy"

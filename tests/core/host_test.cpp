@@ -17,6 +17,7 @@
 
 #include "host/jpeg_check.h"
 #include "host/natural_order.h"
+#include "support/permissions.h"
 #include "support/test_host.h"
 
 namespace fs = std::filesystem;
@@ -28,6 +29,7 @@ using pictavo::test::TestHost;
 using pictavo::test::writeBytes;
 using pictavo::test::writePicture;
 
+using pictavo::test::PermissionsEnforced;
 using pictavo::test::solidPicture;
 
 namespace {
@@ -50,8 +52,6 @@ std::string jpegBytes(int w, int h, bool noise, bool progressive = false) {
 bool complete(const std::string& bytes) {
     return pictavo::jpegIsComplete(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
-
-bool runningAsRoot() { return ::geteuid() == 0; }
 
 bool hasSaveLeftovers(const fs::path& folder) {
     for (const auto& e : fs::directory_iterator(folder))
@@ -221,7 +221,8 @@ TEST_P(FileServices, AFailedSaveLeavesTheOldFileAndNoLeftovers) {
 }
 
 TEST_P(FileServices, SaveIntoAReadOnlyFolderFailsCleanly) {
-    if (runningAsRoot()) GTEST_SKIP() << "permissions are not enforced for root";
+    const PermissionsEnforced enforced;
+    if (!enforced.active()) GTEST_SKIP() << "permission checks cannot be enforced here";
     writeBytes(folder / "keep.bmp", "old contents");
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_THROW(host.SavePicture(solidPicture(4, 4), at("keep.bmp")), HostError);

@@ -207,7 +207,8 @@ void DirList::setPath(const std::string& path) {
     const bool same = folder == path_;
     path_ = folder;
     rows_ = std::move(rows);
-    selected_ = static_cast<int>(host_.FolderChain(folder).size()) - 1;
+    // The open folder is the last row of its chain.
+    selected_ = static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const FolderRow& r) { return r.open; })) - 1;
     host_.SetCurrentFolder(folder);
     changed();
     if (!same && onChange) onChange();

@@ -25,12 +25,14 @@ std::string formatNumber(double value, std::string_view pattern) {
         digits.erase(0, 1);
     }
     const auto dot = digits.find('.');
-    std::string whole = digits.substr(0, dot);
+    const std::string whole = digits.substr(0, dot);
     const std::string fraction = dot == std::string::npos ? std::string() : digits.substr(dot);
-    if (grouping) {
-        for (int i = static_cast<int>(whole.size()) - 3; i > 0; i -= 3) whole.insert(static_cast<std::size_t>(i), ",");
+    std::string out = sign;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (grouping && i > 0 && (whole.size() - i) % 3 == 0) out += ',';
+        out += whole[i];
     }
-    return sign + whole + fraction + std::string(literal);
+    return out + fraction + std::string(literal);
 }
 
 std::string sizeText(std::int64_t bytes) {

@@ -296,7 +296,7 @@ public:
         auto names = TestHost::Files(path, pattern);
         if (path == hostPath(startFolder())) {
             std::vector<std::string> crowd;
-            for (int i = 1; i < 32768; ++i) crowd.push_back("p" + std::to_string(i) + ".jpg");
+            for (int i = 1; i < 32768; ++i) crowd.push_back(std::string("p").append(std::to_string(i)).append(".jpg"));
             names.insert(names.begin(), crowd.begin(), crowd.end());
         }
         return names;

@@ -186,7 +186,7 @@ TEST_F(GnomeWallpaper, SetWritesBothUrisAndClearEmptiesThem) {
     const std::string path = (home_.path() / "-my 'odd\" wall.bmp").native();
     writePicture(path, 8, 8);
     ASSERT_NE(os::SystemParametersInfoA(20, 0, path, 1), 0);
-    const std::string uri = "'" + os::fileUri(path) + "'";
+    const std::string uri = std::string("'").append(os::fileUri(path)).append("'");
     EXPECT_EQ(get("picture-uri"), uri);
     EXPECT_EQ(get("picture-uri-dark"), uri);
     EXPECT_NE(get("picture-options"), "'none'");

@@ -11,7 +11,7 @@ namespace {
 
 std::vector<std::string> numbered(int count, const std::string& ext = ".jpg") {
     std::vector<std::string> names;
-    for (int i = 1; i <= count; ++i) names.push_back("p" + std::to_string(i) + ext);
+    for (int i = 1; i <= count; ++i) names.push_back(std::string("p").append(std::to_string(i)).append(ext));
     return names;
 }
 

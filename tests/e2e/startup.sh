@@ -6,60 +6,14 @@
 # to another program through the clipboard.
 #
 # usage: startup.sh PATH/TO/pictavo
-#
-# It always starts its own Xvfb, so running it never draws on, types into or
-# copies from a person's own desktop. Needs Xvfb, xdotool, xclip, xprop and
-# ImageMagick's convert.
 set -uo pipefail
 
 program="$(realpath "${1:?usage: startup.sh PATH/TO/pictavo}")"
-# A failure leaves a picture of the screen here for a look afterwards.
-failure_shot="$PWD/e2e_startup_failure.png"
-
-# Design places in pixels at 96 DPI (twips / 15), measured from the top-left
-# corner of the area below the menu bar.
-LSTCNT_X=163 LSTCNT_Y=4 LSTCNT_W=49 LSTCNT_H=18
-# The file list starts at 1718 twips once the window is laid out at its design size.
-FILLIST_X=4 FILLIST_Y=115
-# The area below the menu bar at the window's design size (6330 x 3705 twips).
-CLIENT_W=422 CLIENT_H=247
-
-tmp="$(mktemp -d)"
-xvfb_pid="" app_pid="" display=""
-
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-fail() {
-  echo "FAIL: $*" >&2
-  if [[ -n "$display" ]] && DISPLAY="$display" import -window root "$failure_shot" 2>/dev/null; then
-    echo "The screen at the moment of failure: $failure_shot" >&2
-  fi
-  if [[ -s "$tmp/pictavo.log" ]]; then
-    echo "--- what pictavo printed:" >&2
-    cat "$tmp/pictavo.log" >&2
-  fi
-  exit 1
-}
-
-for tool in Xvfb xdotool xclip xprop import convert identify; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/pictavo test installs it)"
-done
-[[ -x "$program" ]] || fail "no program at $program"
-rm -f "$failure_shot"
+scenario=startup
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 # --- A home folder with known pictures ------------------------------------------
-home="$tmp/home"
-pics="$home/Pictures"
-mkdir -p "$pics/trip" "$home/.config" "$tmp/run"
-chmod 700 "$tmp/run"
-make_picture() { convert -size "$1" "$2" "$3" || fail "could not make the test picture $3"; }
+mkdir -p "$pics/trip"
 # Listed: three JPEGs (one with an upper-case extension, as cameras write),
 # a bitmap and a GIF.
 make_picture 320x240 gradient:orange-purple "$pics/alpha.jpg"
@@ -77,90 +31,7 @@ echo "not a picture" >"$pics/notes.txt"
 make_picture 50x50 xc:gray "$pics/trip/theta.jpg"
 expected_total=5
 
-# --- A private X server -----------------------------------------------------------
-# -displayfd: the server picks a free display number and writes it once it
-# accepts connections, so there is no number to guess and nothing to poll.
-mkfifo "$tmp/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$tmp/displayfd" >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 10 number <"$tmp/displayfd" || number=""
-[[ -n "$number" ]] || fail "Xvfb did not start within 10 seconds: $(cat "$tmp/xvfb.log")"
-display=":$number"
-export DISPLAY="$display"
-unset WAYLAND_DISPLAY
-
-# --- Start the program as a person would ----------------------------------------
-HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$tmp/run" QT_QPA_PLATFORM=xcb \
-  "$program" >"$tmp/pictavo.log" 2>&1 &
-app_pid=$!
-
-# Wait for the first window, or for the program to end, whichever comes first.
-timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" >"$tmp/windows" 2>/dev/null &
-search_pid=$!
-wait -n "$search_pid" "$app_pid"
-if kill -0 "$search_pid" 2>/dev/null; then
-  kill "$search_pid"
-  wait "$app_pid"
-  status=$?
-  app_pid=""
-  fail "pictavo ended (exit status $status) without showing a window"
-fi
-window="$(head -n 1 "$tmp/windows")"
-[[ -n "$window" ]] || fail "pictavo showed no window within 20 seconds"
-
-# A message box at start-up would also belong to the program: tell it apart.
-window_type="$(xprop -id "$window" _NET_WM_WINDOW_TYPE)"
-[[ "$window_type" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] ||
-  fail "the first window shown is not the main window but ($window_type): a message box at start-up?"
-
-title="$(xdotool getwindowname "$window")"
-[[ "$title" == "Pictavo" ]] || fail "the main window's title is '$title', expected 'Pictavo'"
-
-eval "$(xdotool getwindowgeometry --shell "$window")"  # sets X, Y, WIDTH, HEIGHT
-menu_h=$((HEIGHT - CLIENT_H))
-((WIDTH == CLIENT_W)) || fail "the window is ${WIDTH}x${HEIGHT} px, expected ${CLIENT_W} px wide at its design size"
-((menu_h >= 10 && menu_h <= 60)) ||
-  fail "the window is ${WIDTH}x${HEIGHT} px: that leaves no menu bar of a plausible height above the ${CLIENT_H} px design area"
-
-xdotool windowfocus --sync "$window" || fail "could not give the window the keyboard focus"
-
-# Does what a person does (xdotool arguments) and returns what that put on the
-# clipboard. First a marker of ours takes the clipboard, so that an old copy of
-# the same text is never read as a new one: xclip holds the marker until the
-# program takes the clipboard over, then ends. Qt handles the input after
-# xdotool returns, so that end is waited for, briefly.
-copied_after() {
-  local marker="(nothing copied)" text="" i holder
-  printf '%s' "$marker" | xclip -selection clipboard -i -quiet >/dev/null 2>&1 &
-  holder=$!
-  for ((i = 0; i < 100; i++)); do
-    [[ "$(timeout 2 xclip -selection clipboard -o 2>/dev/null)" == "$marker" ]] && break
-    sleep 0.02
-  done
-  xdotool "$@"
-  for ((i = 0; i < 100; i++)); do
-    kill -0 "$holder" 2>/dev/null || break
-    sleep 0.05
-  done
-  text="$(timeout 2 xclip -selection clipboard -o 2>/dev/null)"
-  kill "$holder" 2>/dev/null
-  wait "$holder" 2>/dev/null
-  printf '%s' "$text"
-}
-
-# Reads a text box as a person would: click into it, select all and copy.
-read_box() { # x y (window coordinates)
-  copied_after mousemove --window "$window" "$1" "$2" click 1 key ctrl+a ctrl+c
-}
-
-check_no_message_box() { # what the person just did
-  local w
-  for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
-    [[ "$w" == "$window" ]] && continue
-    fail "after $1 a window '$(xdotool getwindowname "$w")' appeared (a message box?)"
-  done
-  kill -0 "$app_pid" 2>/dev/null || fail "pictavo ended after $1"
-}
+start_pictavo
 
 lstcnt_x=$((LSTCNT_X + LSTCNT_W / 2))
 lstcnt_y=$((menu_h + LSTCNT_Y + LSTCNT_H / 2))
@@ -201,10 +72,6 @@ PICTURE1_X=148 PICTURE1_Y=28
 xdotool mousemove --window "$window" $((FILLIST_X + 40)) $((menu_h + FILLIST_Y + 8 + 2 * 14)) click 1
 sleep 0.3
 check_no_message_box "a click on delta.bmp"
-pixel_at() { # x y: the colour there, as ImageMagick names it (srgb(r,g,b))
-  import -window "$window" "$tmp/window.png" 2>/dev/null || fail "could not take a picture of the window"
-  convert "$tmp/window.png" -format "%[pixel:p{$1,$2}]" info: 2>/dev/null
-}
 inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
 corner="$(pixel_at $((PICTURE1_X + 119)) $((menu_h + PICTURE1_Y + 89)))"
 outside="$(pixel_at $((PICTURE1_X + 125)) $((menu_h + PICTURE1_Y + 5)))"

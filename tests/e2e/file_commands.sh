@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# End-to-end: the picture-file commands as a person uses them in the real
+# program: a JPEG converted to a bitmap through the real save dialog, an
+# overwrite declined, the bitmap made the wall paper and cleared again (in a
+# GSettings key file of the test's own home), a file deleted after the
+# question, and Close asking before it ends the program.
+#
+# usage: file_commands.sh PATH/TO/pictavo
+set -uo pipefail
+
+program="$(realpath "${1:?usage: file_commands.sh PATH/TO/pictavo}")"
+scenario=file_commands
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+command -v gsettings >/dev/null || fail "gsettings is not installed (scripts/pictavo test installs it)"
+
+# Button centres in pixels of the client area (design places / 15).
+SVCOM=(17 12) DEL=(37 12) SET=(113 12) UNSET=(134 12)
+
+make_picture 64x48 xc:tomato "$pics/a.jpg"
+make_picture 64x48 xc:navy "$pics/b.jpg"
+
+settings=(HOME="$home" XDG_CONFIG_HOME="$home/.config" GSETTINGS_BACKEND=keyfile)
+wallpaper() { env "${settings[@]}" gsettings get org.gnome.desktop.background picture-uri; }
+
+start_pictavo "${settings[@]}" XDG_CURRENT_DESKTOP=GNOME
+
+# --- Save as bitmap through the real dialog ------------------------------------------
+click_file_row 0
+click_at "${SVCOM[@]}"
+wait_for_window Pictavo "pressing the save-as-bitmap button"
+in_box key Return
+wait_for_window "Bitmapの保存" "the notice about the bitmap"
+in_box key ctrl+a type --delay 5 "$pics/c.bmp"
+# The desktop's own dialog completes a typed path as it comes in; a Return
+# before that settles would only accept the completion.
+sleep 0.5
+xdotool key Return
+wait_for_window Pictavo "choosing c.bmp in the save dialog"
+in_box key Return
+wait_boxes_closed "the saved message"
+[[ "$(head -c 2 "$pics/c.bmp")" == "BM" ]] || fail "c.bmp was not written as a bitmap"
+size="$(identify -format '%w x %h' "$pics/c.bmp" 2>/dev/null)"
+[[ "$size" == "64 x 48" ]] || fail "c.bmp is '$size', expected the 64 x 48 picture shown"
+count="$(position_count)"
+[[ "$count" == "1/3" ]] || fail "after the save the position/count box reads '$count', expected '1/3'"
+
+# --- The same name again: the question comes, and Cancel writes nothing -------------
+before="$(md5sum <"$pics/c.bmp")"
+click_file_row 0
+click_at "${SVCOM[@]}"
+wait_for_window Pictavo "pressing the save-as-bitmap button again"
+in_box key Return
+wait_for_window "Bitmapの保存" "the notice, a second time"
+# The dialog keeps the name chosen last time.
+in_box key Return
+wait_for_window "ファイルの保存" "choosing the existing c.bmp"
+in_box key Escape
+wait_boxes_closed "declining the overwrite"
+[[ "$(md5sum <"$pics/c.bmp")" == "$before" ]] || fail "c.bmp changed although the overwrite was declined"
+
+# --- The bitmap as wall paper, then none ----------------------------------------------
+click_file_row 2
+click_at "${SET[@]}"
+wait_boxes_closed "setting the wall paper"
+uri="$(wallpaper)"
+[[ "$uri" == "'file://$pics/c.bmp'" ]] || fail "after Set wall paper the desktop setting is $uri"
+click_at "${UNSET[@]}"
+wait_boxes_closed "clearing the wall paper"
+uri="$(wallpaper)"
+[[ "$uri" == "''" ]] || fail "after Delete wall paper the desktop setting is $uri"
+
+# --- Delete after the question ---------------------------------------------------------
+click_file_row 1
+click_at "${DEL[@]}"
+wait_for_window "ﾌｧｲﾙ削除" "pressing the delete button"
+in_box key Return
+wait_boxes_closed "confirming the deletion"
+[[ ! -e "$pics/b.jpg" ]] || fail "b.jpg is still there after the confirmed deletion"
+[[ -e "$pics/a.jpg" && -e "$pics/c.bmp" ]] || fail "a file that was not to be deleted has gone"
+count="$(position_count)"
+[[ "$count" == "0/2" ]] || fail "after the deletion the position/count box reads '$count', expected '0/2'"
+
+# --- Close asks first --------------------------------------------------------------------
+xdotool mousemove --window "$window" 64 $((menu_h / 2)) click 1
+wait_for_window Pictavo "choosing Close"
+in_box key Return
+for ((i = 0; i < 100; i++)); do
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.05
+done
+kill -0 "$app_pid" 2>/dev/null && fail "pictavo is still running after Close was confirmed"
+app_pid=""
+
+echo "e2e file commands: a.jpg saved as c.bmp through the save dialog (1/3); the overwrite question" \
+  "declined without a write; c.bmp set as the wall paper and cleared; b.jpg deleted (0/2); Close ended the program"

@@ -243,6 +243,7 @@ void FileList::setPath(const std::string& path) {
     auto names = host_.Files(folder, pattern_);
     path_ = folder;
     names_ = std::move(names);
+    ++listing_;
     index_ = -1;
     changed();
 }
@@ -272,7 +273,11 @@ void FileList::setSelected(std::int32_t row, bool on) {
 void FileList::refresh() {
     if (path_.empty()) return;
     const std::string keep = fileName();
-    names_ = host_.Files(path_, pattern_);
+    auto names = host_.Files(path_, pattern_);
+    if (names != names_) {
+        names_ = std::move(names);
+        ++listing_;
+    }
     index_ = -1;
     if (!keep.empty()) {
         const auto it = std::find(names_.begin(), names_.end(), keep);

@@ -241,6 +241,8 @@ public:
     // The selected name without its folder, "" with nothing selected.
     [[nodiscard]] std::string fileName() const;
     [[nodiscard]] const std::vector<std::string>& names() const { return names_; }
+    // Counts the times the names were read, so a view can tell a new listing cheaply.
+    [[nodiscard]] std::uint64_t listing() const { return listing_; }
     [[nodiscard]] bool selected(std::int32_t row) const { return row == index_ && row >= 0; }
     // Clearing the selected row's flag leaves nothing selected, without a Click.
     void setSelected(std::int32_t row, bool on);
@@ -255,6 +257,7 @@ private:
     std::string path_;
     std::vector<std::string> names_;
     std::int32_t index_ = -1;
+    std::uint64_t listing_ = 0;
 };
 
 class Image : public Control {

@@ -60,9 +60,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 }
 
 bool FileListModel::follow() {
-    if (names_ == list_.names()) return false;
+    if (listing_ == list_.listing()) return false;
     beginResetModel();
     names_ = list_.names();
+    listing_ = list_.listing();
     endResetModel();
     return true;
 }

@@ -27,6 +27,7 @@ public:
 private:
     const FileList& list_;
     std::vector<std::string> names_;
+    std::uint64_t listing_ = ~std::uint64_t{0};
 };
 
 class FileListView : public QListView {

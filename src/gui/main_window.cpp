@@ -1,6 +1,7 @@
 #include "gui/main_window.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLineEdit>
 #include <QMenu>
@@ -214,9 +215,18 @@ void MainWindow::buildSurface() {
     count->setAlignment(Qt::AlignCenter);
     count->setTextMargins(0, 0, 0, 0);
     count->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; }"));
-    bind(c.lstCnt, count, [this, count] {
+    const QFont countFont = count->font();
+    bind(c.lstCnt, count, [this, count, countFont] {
         const QString text = QString::fromUtf8(form_.c.lstCnt.text());
-        if (count->text() != text) count->setText(text);
+        if (count->text() == text) return;
+        // Large folders give long texts ("1/100000"): a smaller face, down to one that is
+        // still readable, keeps the text in the box's fixed place rather than cutting it.
+        QFont font = countFont;
+        const int room = count->contentsRect().width() - 4;
+        while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(text) > room)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        count->setFont(font);
+        count->setText(text);
     });
 
     auto* slider = new QSlider(Qt::Horizontal, surface);

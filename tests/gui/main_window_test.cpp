@@ -170,6 +170,19 @@ TEST_F(GuiTest, OpeningAPictureShowsItsCommandsCountAndStatus) {
     EXPECT_FALSE(widget("autoRn")->isEnabled()) << "the last file has no next one";
 }
 
+TEST_F(GuiTest, PositionCountOfALargeFolderStaysWholeInItsBox) {
+    start();
+    auto* count = widget<QLineEdit>("lstCnt");
+    const QRect place = count->geometry();
+    window->run([this] { form.c.lstCnt.setText("1/100000"); });
+    EXPECT_EQ(count->text(), QStringLiteral("1/100000"));
+    EXPECT_LE(QFontMetrics(count->font()).horizontalAdvance(count->text()), count->contentsRect().width() - 4);
+    EXPECT_LT(count->font().pointSizeF(), QApplication::font(count).pointSizeF());
+    EXPECT_EQ(count->geometry(), place);  // the box keeps its design place
+    window->run([this] { form.c.lstCnt.setText("0/3"); });
+    EXPECT_EQ(count->font().pointSizeF(), QApplication::font(count).pointSizeF());
+}
+
 TEST_F(GuiTest, ViewportShowsThePicturesOwnPixelsAtTheScrollOffset) {
     writePattern(host.startFolder() / "a.bmp", 600, 400);
     start();

@@ -217,4 +217,4 @@ TEST_P(StatusLine, NamesTheFolderUntilAFileWasOpened) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSyntaxes, StatusLine, ::testing::Values(PathSyntax::Posix, PathSyntax::Windows),
-                         [](const auto& info) { return info.param == PathSyntax::Posix ? "Posix" : "Windows"; });
+                         pictavo::test::syntaxName);

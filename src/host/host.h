@@ -103,6 +103,9 @@ public:
     virtual void ClipboardSetData(const Picture& picture) = 0;
     virtual Picture ClipboardGetData() = 0;
     virtual bool ClipboardHasBitmap() = 0;
+    // True while the clipboard still holds the picture this program put there, and not
+    // something another program copied since.
+    virtual bool ClipboardHoldsOwnPicture() = 0;
 
     // --- windows ----------------------------------------------------------------------
     // Shows a window of the program modally (loading it first) and returns when it closes.

@@ -81,11 +81,27 @@ void TestHost::ClipboardClear() {
     ++clipboardClears;
     clipboardPicture.reset();
     clipboardHasText = false;
+    clipboardOwn = false;
 }
 
 void TestHost::ClipboardSetData(const Picture& picture) {
     clipboardPicture = picture;
     clipboardHasText = false;
+    clipboardOwn = true;
+}
+
+bool TestHost::ClipboardHoldsOwnPicture() { return clipboardOwn && clipboardPicture.has_value(); }
+
+void TestHost::otherProgramCopies(const Picture& picture) {
+    clipboardPicture = picture;
+    clipboardHasText = false;
+    clipboardOwn = false;
+}
+
+void TestHost::otherProgramCopiesText() {
+    clipboardPicture.reset();
+    clipboardHasText = true;
+    clipboardOwn = false;
 }
 
 Picture TestHost::ClipboardGetData() { return clipboardPicture.value_or(Picture()); }

@@ -68,10 +68,16 @@ public:
     };
     std::vector<WallpaperCall> wallpaperCalls;
 
-    // The clipboard: a picture, text from another program, or nothing.
+    // The clipboard: a picture, text from another program, or nothing. Whatever a test
+    // puts here directly counts as copied by another program.
     std::optional<Picture> clipboardPicture;
     bool clipboardHasText = false;
+    // True while the clipboard holds what this program put there.
+    bool clipboardOwn = false;
     int clipboardClears = 0;
+    // Another program copies a picture or text, taking the clipboard over.
+    void otherProgramCopies(const Picture& picture);
+    void otherProgramCopiesText();
 
     MsgResult MsgBox(const std::string& prompt, MsgFlags flags, const std::optional<std::string>& title) override;
     void SetMousePointer(MousePointer pointer) override;
@@ -84,6 +90,7 @@ public:
     void ClipboardSetData(const Picture& picture) override;
     Picture ClipboardGetData() override;
     bool ClipboardHasBitmap() override;
+    bool ClipboardHoldsOwnPicture() override;
     void Show(const std::string& window) override;
     void Unload(const std::string& window) override;
     void Kill(const std::string& path) override;

@@ -13,11 +13,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
 #include "host/jpeg_check.h"
 #include "host/natural_order.h"
+#include "host/trash.h"
 
 namespace fs = std::filesystem;
 
@@ -354,6 +357,9 @@ void FileHost::Kill(const std::string& path) {
     const auto st = fs::symlink_status(native, ec);
     if (ec || !fs::exists(st)) throw HostError("File not found: " + path);
     if (fs::is_directory(st)) throw HostError("Path/File access error: " + path);
+    // The person confirmed a deletion they may still want to take back from the trash;
+    // only where the volume has no trash is the file removed for good.
+    if (moveToTrash(native) == TrashOutcome::Trashed) return;
     if (::unlink(native.c_str()) != 0)
         throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
 }

@@ -199,6 +199,12 @@ Picture solidPicture(int width, int height, unsigned rgb) {
     return Picture(std::move(image));
 }
 
+fs::path homeTrash() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (!dataHome || !*dataHome) throw std::runtime_error("XDG_DATA_HOME is not set for the tests");
+    return fs::path(dataHome) / "Trash";
+}
+
 void writeBytes(const fs::path& file, const std::string& bytes) {
     std::ofstream out(file, std::ios::binary);
     out << bytes;

@@ -110,6 +110,9 @@ inline const char* syntaxName(const ::testing::TestParamInfo<PathSyntax>& info) 
     return info.param == PathSyntax::Posix ? "Posix" : "Windows";
 }
 
+// The home trash of the test run (under the XDG_DATA_HOME that the test main sets).
+std::filesystem::path homeTrash();
+
 void writePicture(const std::filesystem::path& file, int width, int height, unsigned rgb = 0x3366cc);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string readBytes(const std::filesystem::path& file);

@@ -65,7 +65,11 @@ public:
     // --- files ------------------------------------------------------------------------
     // The file's name if a normal file of that path exists, else "".
     virtual std::string Dir(const std::string& path) = 0;
+    // True when anything has that path: a file, a folder, a FIFO, a link (even one that
+    // points nowhere). Throws when the path cannot be searched or is too long.
+    virtual bool EntryExists(const std::string& path) = 0;
     virtual std::int64_t FileLen(const std::string& path) = 0;
+    // Moves the file to the desktop's trash, or deletes it where its volume has none.
     virtual void Kill(const std::string& path) = 0;
 
     // --- drives and folders, for the three list controls -------------------------------

@@ -68,7 +68,8 @@ start_pictavo() {
   export DISPLAY="$display"
   unset WAYLAND_DISPLAY
 
-  env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$tmp/run" QT_QPA_PLATFORM=xcb "$@" \
+  env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$tmp/run" \
+    QT_QPA_PLATFORM=xcb "$@" \
     "$program" >"$tmp/pictavo.log" 2>&1 &
   app_pid=$!
   # Wait for the first window, or for the program to end, whichever comes first.

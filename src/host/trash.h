@@ -1,6 +1,6 @@
 #pragma once
-// Moving a file to the desktop's trash (freedesktop.org Trash specification), so that a
-// deletion the person confirmed can still be taken back from the file manager.
+// Moving a file to the desktop's trash, the one that freedesktop.org file managers share,
+// so that a deletion the person confirmed can still be taken back from the file manager.
 
 #include <filesystem>
 

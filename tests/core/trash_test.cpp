@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QByteArray>
 #include <cstdlib>
 #include <ctime>
 #include <iomanip>
@@ -26,16 +27,7 @@ namespace pictavo::test {
 namespace {
 
 std::string percentDecoded(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
+    return QByteArray::fromPercentEncoding(QByteArray::fromStdString(text)).toStdString();
 }
 
 struct TrashEntry {

@@ -88,12 +88,7 @@ grep -qx "Path=$pics/b.jpg" "$trash/info/b.jpg.trashinfo" 2>/dev/null ||
 
 # --- Close asks first, and leaves another program's copy on the clipboard ----------------
 editor_text="copied in an editor"
-printf '%s' "$editor_text" | xclip -selection clipboard -i -quiet >/dev/null 2>&1 &
-holder=$!
-for ((i = 0; i < 100; i++)); do
-  [[ "$(timeout 2 xclip -selection clipboard -o 2>/dev/null)" == "$editor_text" ]] && break
-  sleep 0.02
-done
+hold_clipboard "$editor_text"
 xdotool mousemove --window "$window" 64 $((menu_h / 2)) click 1
 wait_for_window Pictavo "choosing Close"
 in_box key Return

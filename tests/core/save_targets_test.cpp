@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "commands/commands.h"
@@ -183,13 +182,7 @@ TEST_F(SaveTargets, AFullDiskKeepsTheOldFile) {
     fs::create_directory(disk);
     const auto run = withPrivateMount(disk, "tmpfs", "size=64k", [&] {
         writeBytes(disk / "old.bmp", "old contents");
-        // Fill what is left with one file.
-        {
-            std::ofstream filler(disk / "filler", std::ios::binary);
-            const std::string block(4096, 'x');
-            while (filler.write(block.data(), block.size())) {
-            }
-        }
+        fillUp(disk / "filler");
         const auto prompts = saveAs(disk / "old.bmp");
         std::string report = readBytes(disk / "old.bmp") + "|" + (noLeftovers(disk) ? "clean" : "leftovers");
         for (const auto& p : prompts) report += "|" + p;

@@ -158,6 +158,38 @@ TEST(Trash, ASecondVolumeKeepsDeletedFilesInItsOwnTrash) {
     }
 }
 
+TEST(Trash, AnExt4VolumeUsesItsTrashUntilItIsFull) {
+    FormFixture t;
+    const fs::path volume = t.host.startFolder();
+    const fs::path copy = t.host.root() / "after";
+    const std::string trash = ".Trash-" + std::to_string(::geteuid());
+    const auto run = withPrivateDisk(t.host.root() / "disk.img", volume, "4M", [&] {
+        t.start({"kept.jpg", "x.jpg", "y.jpg"});
+        t.open(rowOf(t, "x.jpg"));
+        t.click(t.c().delBtn);
+        // Full: GIO would move y.jpg but could not write its .trashinfo.
+        fillUp(volume / "filler");
+        t.open(rowOf(t, "y.jpg"));
+        t.click(t.c().delBtn);
+        fs::remove(volume / "filler");
+        fs::remove_all(volume / "lost+found");
+        snapshot(volume, copy);
+        return t.c().lstCnt.text() + "|" + std::to_string(t.host.messages.size());
+    });
+    if (!run.mounted) GTEST_SKIP() << "cannot mount an ext4 disk here: " << run.output;
+    EXPECT_EQ(run.output, "0/1|2");  // two questions, no error
+    EXPECT_TRUE(fs::exists(copy / "kept.jpg"));
+    EXPECT_FALSE(fs::exists(copy / "x.jpg"));
+    EXPECT_FALSE(fs::exists(copy / "y.jpg"));
+    const auto x = entriesFor(copy / trash, "x.jpg");
+    ASSERT_EQ(x.size(), 1u);
+    EXPECT_TRUE(fs::is_regular_file(x[0].file));
+    // y.jpg went for good: the trash holds no copy of it that no one could put back.
+    EXPECT_FALSE(fs::exists(copy / trash / "files" / "y.jpg"));
+    for (const auto& info : fs::directory_iterator(copy / trash / "info"))
+        EXPECT_GT(fs::file_size(info.path()), 0u) << info.path();
+}
+
 TEST(Trash, AVolumeWithoutAUsableTrashDeletesAsBefore) {
     FormFixture t;
     const fs::path volume = t.host.startFolder();

@@ -111,7 +111,9 @@ void Form1::Cls_Click() {
     if (c.host.MsgBox("プログラムを終了します。", MsgFlags::OkCancelInformation, std::string("Pictavo")) !=
         MsgResult::Ok)
         return;
-    c.host.ClipboardClear();
+    // Our copied picture must not outlive the program; what another program copied since
+    // is the person's, and stays.
+    if (c.host.ClipboardHoldsOwnPicture()) c.host.ClipboardClear();
     c.host.Unload("Form1");
 }
 

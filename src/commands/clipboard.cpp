@@ -32,6 +32,11 @@ void pstBtn_Click(FormControls& f) {
     f.host.SetMousePointer(MousePointer::Default);
     f.svcomBtn.setEnabled(true);
     f.bmp.setEnabled(true);
+    // The view no longer shows the file at picPath: deleting it or making it the wall
+    // paper would act on a file the person does not see. Opening a file enables them.
+    f.Del.setEnabled(false);
+    f.delBtn.setEnabled(false);
+    f.SetBtn.setEnabled(false);
 }
 
 }  // namespace pictavo

@@ -11,8 +11,7 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
     if (command != SaveCommand::Rename) f.host.MsgBox(kBitmapNotice, MsgFlags::OkOnly);
     auto& dialog = f.CommonDialog1;
     dialog.cancelError = true;
-    // Every error from here on (a cancelled dialog among them) ends the command silently,
-    // except a failed write, which the person must hear about.
+    // A cancelled dialog ends the command silently.
     try {
         dialog.flags = 4;
         switch (command) {
@@ -24,7 +23,13 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
                 break;
         }
         if (!f.host.ShowSave(dialog)) return;
-        if (!f.host.Dir(dialog.fileName).empty()) {
+    } catch (const HostError&) {
+        return;
+    }
+    // Once a name is chosen, the person hears of every failure to save under it. Whatever
+    // has the name (a link, a FIFO, a folder) is asked about before anything happens.
+    try {
+        if (f.host.EntryExists(dialog.fileName)) {
             if (f.host.MsgBox(kOverwriteQuestion, MsgFlags::OkCancelExclamation, std::string(kOverwriteTitle)) !=
                 MsgResult::Ok) {
                 f.svcomBtn.setEnabled(true);
@@ -34,12 +39,13 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
                 return;
             }
         }
-        try {
-            f.host.SavePicture(f.Image1.picture(), dialog.fileName);
-        } catch (const HostError& e) {
-            f.host.MsgBox(std::string(kSaveFailedMessage) + "\n" + e.what(), MsgFlags::OkOnly);
-            return;
-        }
+        f.host.SavePicture(f.Image1.picture(), dialog.fileName);
+    } catch (const HostError& e) {
+        f.host.MsgBox(std::string(kSaveFailedMessage) + "\n" + e.what(), MsgFlags::OkOnly);
+        return;
+    }
+    // The file is written; a list that cannot be re-read now ends the command quietly.
+    try {
         f.filList.refresh();
         recount(f);
         f.host.MsgBox(kSavedMessage, MsgFlags::OkOnly);

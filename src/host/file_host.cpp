@@ -13,11 +13,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
 #include "host/jpeg_check.h"
 #include "host/natural_order.h"
+#include "host/trash.h"
 
 namespace fs = std::filesystem;
 
@@ -341,6 +344,13 @@ std::string FileHost::Dir(const std::string& path) {
     return native.filename().native();
 }
 
+bool FileHost::EntryExists(const std::string& path) {
+    struct stat st {};
+    if (::lstat(toNative(path).c_str(), &st) == 0) return true;
+    if (errno == ENOENT) return false;
+    throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
+}
+
 std::int64_t FileHost::FileLen(const std::string& path) {
     std::error_code ec;
     const auto size = fs::file_size(toNative(path), ec);
@@ -354,6 +364,9 @@ void FileHost::Kill(const std::string& path) {
     const auto st = fs::symlink_status(native, ec);
     if (ec || !fs::exists(st)) throw HostError("File not found: " + path);
     if (fs::is_directory(st)) throw HostError("Path/File access error: " + path);
+    // The person confirmed a deletion they may still want to take back from the trash;
+    // only where the volume has no trash is the file removed for good.
+    if (moveToTrash(native) == TrashOutcome::Trashed) return;
     if (::unlink(native.c_str()) != 0)
         throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
 }
@@ -363,8 +376,65 @@ Picture FileHost::LoadPicture(const std::string& path) {
     return Picture(std::make_shared<const QImage>(decode(file)));
 }
 
+namespace {
+
+[[noreturn]] void saveFailed(const std::string& reason, const std::string& hostPath) {
+    throw HostError(reason + ": " + hostPath);
+}
+
+[[noreturn]] void saveFailed(int err, const std::string& hostPath) {
+    saveFailed(reasonText({err, std::generic_category()}), hostPath);
+}
+
+// Where a save writes: the chosen path, or the regular file that a symbolic link there
+// points to (the link stays a link). Refuses every entry that must not be replaced.
+struct SaveTarget {
+    fs::path path;
+    bool exists = false;
+    mode_t mode = 0;
+};
+
+SaveTarget saveTarget(const fs::path& chosen, const std::string& hostPath) {
+    struct stat st {};
+    if (::lstat(chosen.c_str(), &st) != 0) {
+        if (errno != ENOENT) saveFailed(errno, hostPath);
+        return {chosen, false, 0};
+    }
+    SaveTarget target{chosen, true, 0};
+    if (S_ISLNK(st.st_mode)) {
+        if (::stat(chosen.c_str(), &st) != 0) {
+            if (errno == ENOENT) saveFailed("The link points to nothing", hostPath);
+            saveFailed(errno, hostPath);
+        }
+        const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(chosen.c_str(), nullptr), std::free);
+        if (!resolved) saveFailed(errno, hostPath);
+        target.path = resolved.get();
+    }
+    if (S_ISDIR(st.st_mode)) saveFailed(EISDIR, hostPath);
+    if (!S_ISREG(st.st_mode)) saveFailed("Not a regular file", hostPath);
+    // Renaming over a file ignores its mode: a file that its owner may not write is kept,
+    // whoever runs the program, and so is a file that this user may not write.
+    if ((st.st_mode & S_IWUSR) == 0) saveFailed("The file is read-only", hostPath);
+    if (::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) saveFailed(errno, hostPath);
+    target.mode = st.st_mode & 07777;
+    return target;
+}
+
+// Puts the finished temporary file in place. A new name must still be free: nobody was
+// asked about replacing whatever took it meanwhile.
+int putInPlace(const std::string& temp, const SaveTarget& target) {
+    if (target.exists) return ::rename(temp.c_str(), target.path.c_str());
+    const int done = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.path.c_str(), RENAME_NOREPLACE);
+    // File systems that cannot promise this fall back to a plain rename.
+    if (done != 0 && errno == EINVAL) return ::rename(temp.c_str(), target.path.c_str());
+    return done;
+}
+
+}  // namespace
+
 void FileHost::SavePicture(const Picture& picture, const std::string& path) {
     if (picture.isNull()) throw HostError("There is no picture to save");
+    const SaveTarget target = saveTarget(toNative(path), path);
     const QImage& source = *picture.image();
     // Bitmap files at 24 bits per pixel, or 32 where the picture has transparency.
     const QImage image = source.hasAlphaChannel() ? source.convertToFormat(QImage::Format_ARGB32)
@@ -380,15 +450,14 @@ void FileHost::SavePicture(const Picture& picture, const std::string& path) {
     // Write beside the target and rename over it only when every byte is on disk, so a
     // failed write never harms the file it would have replaced. The name is used as raw
     // bytes, which keeps names that are not valid UTF-8 exactly as they are.
-    const fs::path target = toNative(path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path folder = target.path.has_parent_path() ? target.path.parent_path() : fs::path(".");
     std::string temp = (folder / ".pictavo-save-XXXXXX").native();
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
+    if (fd < 0) saveFailed(errno, path);
     auto fail = [&](int err) {
         ::close(fd);
         ::unlink(temp.c_str());
-        throw HostError(reasonText({err, std::generic_category()}) + ": " + path);
+        saveFailed(err, path);
     };
     const char* p = data.constData();
     std::size_t left = static_cast<std::size_t>(data.size());
@@ -401,25 +470,22 @@ void FileHost::SavePicture(const Picture& picture, const std::string& path) {
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    struct stat st {};
-    mode_t mode = 0666;
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
+    mode_t mode = target.mode;
+    if (!target.exists) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        mode &= ~mask;
+        mode = 0666 & ~mask;
     }
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) fail(errno);
     if (::close(fd) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
-        throw HostError(reasonText({err, std::generic_category()}) + ": " + path);
+        saveFailed(err, path);
     }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
+    if (putInPlace(temp, target) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
-        throw HostError(reasonText({err, std::generic_category()}) + ": " + path);
+        saveFailed(err, path);
     }
 }
 

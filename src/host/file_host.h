@@ -36,6 +36,7 @@ public:
     void SavePicture(const Picture& picture, const std::string& path) override;
 
     std::string Dir(const std::string& path) override;
+    bool EntryExists(const std::string& path) override;
     std::int64_t FileLen(const std::string& path) override;
     void Kill(const std::string& path) override;
 

@@ -65,7 +65,11 @@ public:
     // --- files ------------------------------------------------------------------------
     // The file's name if a normal file of that path exists, else "".
     virtual std::string Dir(const std::string& path) = 0;
+    // True when anything has that path: a file, a folder, a FIFO, a link (even one that
+    // points nowhere). Throws when the path cannot be searched or is too long.
+    virtual bool EntryExists(const std::string& path) = 0;
     virtual std::int64_t FileLen(const std::string& path) = 0;
+    // Moves the file to the desktop's trash, or deletes it where its volume has none.
     virtual void Kill(const std::string& path) = 0;
 
     // --- drives and folders, for the three list controls -------------------------------
@@ -103,6 +107,9 @@ public:
     virtual void ClipboardSetData(const Picture& picture) = 0;
     virtual Picture ClipboardGetData() = 0;
     virtual bool ClipboardHasBitmap() = 0;
+    // True while the clipboard still holds the picture this program put there, and not
+    // something another program copied since.
+    virtual bool ClipboardHoldsOwnPicture() = 0;
 
     // --- windows ----------------------------------------------------------------------
     // Shows a window of the program modally (loading it first) and returns when it closes.

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QUuid>
 #include <QWidget>
 
 namespace pictavo {
@@ -22,6 +23,8 @@ namespace pictavo {
 namespace {
 
 constexpr const char* kProgramTitle = "Pictavo";
+// Offered beside the image data of a copied picture; holds the copying run's token.
+constexpr const char* kOwnPictureType = "application/x-pictavo-picture";
 
 QString decodePath(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
 std::string encodePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -78,7 +81,9 @@ QStringList qtNameFilters(const std::string& filter) {
     return out;
 }
 
-QtHost::QtHost() : FileHost(PathSyntax::Posix, systemVolumes()) {}
+QtHost::QtHost()
+    : FileHost(PathSyntax::Posix, systemVolumes()),
+      clipboardToken_(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {}
 
 QtHost::~QtHost() {
     while (waitCursors_ > 0) {
@@ -192,7 +197,18 @@ void QtHost::ClipboardSetData(const Picture& picture) {
     if (picture.isNull()) throw HostError("There is no picture to copy");
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) throw HostError("The clipboard is not available");
-    clipboard->setImage(*picture.image());
+    auto* data = new QMimeData;
+    data->setImageData(*picture.image());
+    data->setData(QString::fromLatin1(kOwnPictureType), clipboardToken_);
+    clipboard->setMimeData(data);
+}
+
+bool QtHost::ClipboardHoldsOwnPicture() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard) return false;
+    const QMimeData* data = clipboard->mimeData();
+    const QString type = QString::fromLatin1(kOwnPictureType);
+    return data && data->hasFormat(type) && data->data(type) == clipboardToken_;
 }
 
 Picture QtHost::ClipboardGetData() {

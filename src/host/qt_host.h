@@ -3,6 +3,7 @@
 // message boxes, the save dialog, the application cursor, the clipboard and the program's
 // windows through Qt Widgets.
 
+#include <QByteArray>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
@@ -54,6 +55,7 @@ public:
     void ClipboardSetData(const Picture& picture) override;
     Picture ClipboardGetData() override;
     bool ClipboardHasBitmap() override;
+    bool ClipboardHoldsOwnPicture() override;
 
     void Show(const std::string& window) override;
     void Unload(const std::string& window) override;
@@ -66,6 +68,9 @@ private:
     std::map<std::string, WindowFactory> factories_;
     std::map<std::string, QPointer<QDialog>> open_;
     int waitCursors_ = 0;
+    // Marks what this run of the program put on the clipboard, so that it can tell its own
+    // picture from anything copied since, also after a clipboard manager took it over.
+    QByteArray clipboardToken_;
 };
 
 }  // namespace pictavo

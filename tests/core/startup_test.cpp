@@ -129,8 +129,11 @@ TEST(Close, CancelLeavesTheProgramAndTheClipboard) {
 
 TEST(Close, OkEmptiesTheClipboardAndUnloadsTheMainWindow) {
     FormFixture f;
-    f.host.clipboardHasText = true;  // put there by another program
-    f.start({});
+    f.start({"a.jpg"});
+    f.open(0);
+    f.click(f.c().cpyBtn);  // the picture this program put on the clipboard
+    ASSERT_TRUE(f.host.clipboardPicture.has_value());
+    f.host.clipboardClears = 0;
     f.host.msgBoxAnswers = {MsgResult::Ok};
     f.click(f.c().Cls);
 

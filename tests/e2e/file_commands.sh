@@ -2,8 +2,9 @@
 # End-to-end: the picture-file commands as a person uses them in the real
 # program: a JPEG converted to a bitmap through the real save dialog, an
 # overwrite declined, the bitmap made the wall paper and cleared again (in a
-# GSettings key file of the test's own home), a file deleted after the
-# question, and Close asking before it ends the program.
+# GSettings key file of the test's own home), a file deleted into the trash
+# after the question, and Close asking before it ends the program and leaving
+# another program's copy on the clipboard.
 #
 # usage: file_commands.sh PATH/TO/pictavo
 set -uo pipefail
@@ -79,8 +80,15 @@ wait_boxes_closed "confirming the deletion"
 [[ -e "$pics/a.jpg" && -e "$pics/c.bmp" ]] || fail "a file that was not to be deleted has gone"
 count="$(position_count)"
 [[ "$count" == "0/2" ]] || fail "after the deletion the position/count box reads '$count', expected '0/2'"
+# The deletion can be taken back: b.jpg waits in the home's trash, with its path.
+trash="$home/.local/share/Trash"
+[[ -f "$trash/files/b.jpg" ]] || fail "b.jpg is not in the trash $trash after the deletion"
+grep -qx "Path=$pics/b.jpg" "$trash/info/b.jpg.trashinfo" 2>/dev/null ||
+  fail "the trash does not record where b.jpg came from"
 
-# --- Close asks first --------------------------------------------------------------------
+# --- Close asks first, and leaves another program's copy on the clipboard ----------------
+editor_text="copied in an editor"
+hold_clipboard "$editor_text"
 xdotool mousemove --window "$window" 64 $((menu_h / 2)) click 1
 wait_for_window Pictavo "choosing Close"
 in_box key Return
@@ -90,6 +98,11 @@ for ((i = 0; i < 100; i++)); do
 done
 kill -0 "$app_pid" 2>/dev/null && fail "pictavo is still running after Close was confirmed"
 app_pid=""
+kept="$(timeout 2 xclip -selection clipboard -o 2>/dev/null)"
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+[[ "$kept" == "$editor_text" ]] || fail "Close took the editor's text off the clipboard (it holds '$kept')"
 
 echo "e2e file commands: a.jpg saved as c.bmp through the save dialog (1/3); the overwrite question" \
-  "declined without a write; c.bmp set as the wall paper and cleared; b.jpg deleted (0/2); Close ended the program"
+  "declined without a write; c.bmp set as the wall paper and cleared; b.jpg deleted into the trash (0/2);" \
+  "Close ended the program and left an editor's text on the clipboard"

@@ -68,7 +68,8 @@ start_pictavo() {
   export DISPLAY="$display"
   unset WAYLAND_DISPLAY
 
-  env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$tmp/run" QT_QPA_PLATFORM=xcb "$@" \
+  env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$tmp/run" \
+    QT_QPA_PLATFORM=xcb "$@" \
     "$program" >"$tmp/pictavo.log" 2>&1 &
   app_pid=$!
   # Wait for the first window, or for the program to end, whichever comes first.
@@ -102,19 +103,26 @@ start_pictavo() {
   xdotool windowfocus --sync "$window" || fail "could not give the window the keyboard focus"
 }
 
+# Another program (xclip) copies a text and holds it; returns once it can be read.
+# Sets holder to the holding process.
+hold_clipboard() { # text
+  local i
+  printf '%s' "$1" | xclip -selection clipboard -i -quiet >/dev/null 2>&1 &
+  holder=$!
+  for ((i = 0; i < 100; i++)); do
+    [[ "$(timeout 2 xclip -selection clipboard -o 2>/dev/null)" == "$1" ]] && break
+    sleep 0.02
+  done
+}
+
 # Does what a person does (xdotool arguments) and returns what that put on the
 # clipboard. First a marker of ours takes the clipboard, so that an old copy of
 # the same text is never read as a new one: xclip holds the marker until the
 # program takes the clipboard over, then ends. Qt handles the input after
 # xdotool returns, so that end is waited for, briefly.
 copied_after() {
-  local marker="(nothing copied)" text="" i holder
-  printf '%s' "$marker" | xclip -selection clipboard -i -quiet >/dev/null 2>&1 &
-  holder=$!
-  for ((i = 0; i < 100; i++)); do
-    [[ "$(timeout 2 xclip -selection clipboard -o 2>/dev/null)" == "$marker" ]] && break
-    sleep 0.02
-  done
+  local marker="(nothing copied)" text="" i
+  hold_clipboard "$marker"
   xdotool "$@"
   for ((i = 0; i < 100; i++)); do
     kill -0 "$holder" 2>/dev/null || break

@@ -243,6 +243,8 @@ TEST_F(GuiTest, ButtonsAndMenuCommandsReachTheirHandlers) {
     widget<QAction>("Version")->trigger();
     EXPECT_EQ(host.shown, std::vector<std::string>{"frmAbout"});
 
+    // A picture this program copied does not outlive it.
+    host.ClipboardSetData(Picture(std::make_shared<const QImage>(4, 4, QImage::Format_RGB32)));
     host.msgBoxAnswers = {MsgResult::Cancel};
     widget<QAction>("Cls")->trigger();
     ASSERT_EQ(host.messages.size(), 1u);

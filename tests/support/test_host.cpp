@@ -81,11 +81,27 @@ void TestHost::ClipboardClear() {
     ++clipboardClears;
     clipboardPicture.reset();
     clipboardHasText = false;
+    clipboardOwn = false;
 }
 
 void TestHost::ClipboardSetData(const Picture& picture) {
     clipboardPicture = picture;
     clipboardHasText = false;
+    clipboardOwn = true;
+}
+
+bool TestHost::ClipboardHoldsOwnPicture() { return clipboardOwn && clipboardPicture.has_value(); }
+
+void TestHost::otherProgramCopies(const Picture& picture) {
+    clipboardPicture = picture;
+    clipboardHasText = false;
+    clipboardOwn = false;
+}
+
+void TestHost::otherProgramCopiesText() {
+    clipboardPicture.reset();
+    clipboardHasText = true;
+    clipboardOwn = false;
 }
 
 Picture TestHost::ClipboardGetData() { return clipboardPicture.value_or(Picture()); }
@@ -181,6 +197,12 @@ Picture solidPicture(int width, int height, unsigned rgb) {
     auto image = std::make_shared<QImage>(width, height, QImage::Format_RGB32);
     image->fill(QColor::fromRgb(rgb));
     return Picture(std::move(image));
+}
+
+fs::path homeTrash() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (!dataHome || !*dataHome) throw std::runtime_error("XDG_DATA_HOME is not set for the tests");
+    return fs::path(dataHome) / "Trash";
 }
 
 void writeBytes(const fs::path& file, const std::string& bytes) {

@@ -68,10 +68,16 @@ public:
     };
     std::vector<WallpaperCall> wallpaperCalls;
 
-    // The clipboard: a picture, text from another program, or nothing.
+    // The clipboard: a picture, text from another program, or nothing. Whatever a test
+    // puts here directly counts as copied by another program.
     std::optional<Picture> clipboardPicture;
     bool clipboardHasText = false;
+    // True while the clipboard holds what this program put there.
+    bool clipboardOwn = false;
     int clipboardClears = 0;
+    // Another program copies a picture or text, taking the clipboard over.
+    void otherProgramCopies(const Picture& picture);
+    void otherProgramCopiesText();
 
     MsgResult MsgBox(const std::string& prompt, MsgFlags flags, const std::optional<std::string>& title) override;
     void SetMousePointer(MousePointer pointer) override;
@@ -84,6 +90,7 @@ public:
     void ClipboardSetData(const Picture& picture) override;
     Picture ClipboardGetData() override;
     bool ClipboardHasBitmap() override;
+    bool ClipboardHoldsOwnPicture() override;
     void Show(const std::string& window) override;
     void Unload(const std::string& window) override;
     void Kill(const std::string& path) override;
@@ -102,6 +109,9 @@ Picture solidPicture(int width, int height, unsigned rgb = 0xc80a0a);
 inline const char* syntaxName(const ::testing::TestParamInfo<PathSyntax>& info) {
     return info.param == PathSyntax::Posix ? "Posix" : "Windows";
 }
+
+// The home trash of the test run (under the XDG_DATA_HOME that the test main sets).
+std::filesystem::path homeTrash();
 
 void writePicture(const std::filesystem::path& file, int width, int height, unsigned rgb = 0x3366cc);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);

@@ -225,7 +225,7 @@ struct Program {
     Program() {
         window.run([this] { form.Form_Load(); });
         window.show();
-        QTest::qWaitForWindowExposed(&window);
+        if (!QTest::qWaitForWindowExposed(&window)) std::puts("warning: the window was not exposed");
         picture = window.findChild<QWidget*>(QStringLiteral("Picture1"));
         files = window.findChild<QAbstractItemView*>(QStringLiteral("filList"));
         picture->installEventFilter(&picturePaints);
@@ -526,9 +526,10 @@ void benchSlideShow(Benchmarks& b) {
     Program& p = b.program;
     const fs::path photos = photoFolder("photos24", 3, settings.photoW, settings.photoH);
     p.open(photos);
-    p.clickToPainted(0);
-    p.window.run([&] { p.form.c.autoRn.click(); });
     const double ours = median([&] {
+        // Each tick steps from the first photo to the second; the show ends at the last.
+        p.clickToPainted(0);
+        p.window.run([&] { p.form.c.autoRn.click(); });
         const int before = p.picturePaints.paints;
         const auto start = Clock::now();
         p.window.run([&] { p.form.c.Timer1.tick(); });

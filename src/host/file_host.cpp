@@ -368,7 +368,12 @@ std::vector<std::string> FileHost::FolderChain(const std::string& path) {
     return chain;
 }
 
-void FileHost::EventStarted() { ++eventDepth_; }
+void FileHost::EventStarted() {
+    // A nested event means the person acted meanwhile (in a message box or dialog): the
+    // folder may have changed.
+    ++eventDepth_;
+    forgetScan();
+}
 
 void FileHost::EventEnded() {
     if (--eventDepth_ <= 0) {

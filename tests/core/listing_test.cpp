@@ -97,6 +97,15 @@ TEST_F(FolderReads, ARepeatedReadServesOnlyOneEventAndNoChangeOfThisProgram) {
 
     writeBytes(folder / "c.jpg", "x");
     EXPECT_EQ(host.Files(at(), pattern), (std::vector<std::string>{"b.jpg", "c.jpg", "s.bmp"}));
+
+    // An event nested inside another (one that a message box ran) reads afresh too.
+    host.EventStarted();
+    EXPECT_EQ(host.SubFolders(at()), std::vector<std::string>{});
+    writeBytes(folder / "d.jpg", "x");
+    host.EventStarted();
+    EXPECT_EQ(host.Files(at(), pattern).size(), 4u);
+    host.EventEnded();
+    host.EventEnded();
 }
 
 TEST_F(FolderReads, AnUnreadableFolderIsReported) {

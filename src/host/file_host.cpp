@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -191,11 +192,18 @@ int writeBitmap(int fd, const QImage& image) {
             pixels = reinterpret_cast<const QRgb*>(converted.constScanLine(0));
         }
         char* out = buffer.data() + filled;
-        for (std::uint64_t x = 0; x < width; ++x) {
+        std::uint64_t x = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // A 32-bit pixel lies in memory as blue, green, red, alpha: copy all four
+            // bytes and let the next pixel's blue overwrite the alpha.
+            for (; x + 1 < width; ++x) std::memcpy(out + 3 * x, pixels + x, 4);
+        }
+        for (; x < width; ++x) {
             out[3 * x] = static_cast<char>(qBlue(pixels[x]));
             out[3 * x + 1] = static_cast<char>(qGreen(pixels[x]));
             out[3 * x + 2] = static_cast<char>(qRed(pixels[x]));
         }
+        std::memset(out + 3 * width, 0, rowBytes - 3 * width);  // row padding
         filled += rowBytes;
         if (filled == buffer.size() || y == 0) {
             if (const int err = writeAll(fd, buffer.data(), filled)) return err;

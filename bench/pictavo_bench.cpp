@@ -3,10 +3,11 @@
 // (deterministic, photo-like) and kept in a data folder for later runs. Each time is the
 // median of several runs after a warm-up. Nothing here fails a build by speed.
 //
-//   pictavo_bench [--million] [--quick] [--runs N] [--data DIR]
+//   pictavo_bench [--million] [--quick] [--runs N] [--only ID] [--data DIR]
 //
 //   --million  also lists a folder of 1,000,000 pictures (generated once; takes a while)
 //   --runs N   runs per measurement after the warm-up (7; at least 5 for a fair median)
+//   --only ID  runs only the rows of that id (B1 ... B7); may be given again
 //   --quick    small pictures and folders, one run each: checks that every row still works
 
 #include <dirent.h>
@@ -52,6 +53,7 @@ struct Settings {
     fs::path data;
     bool million = false;
     bool quick = false;
+    std::vector<std::string> only;  // ids of the rows to run; all when empty
     int runs = 7;
     // Picture sizes and folder sizes; --quick shrinks them.
     int photoW = 6000, photoH = 4000;      // 24 MP
@@ -589,6 +591,8 @@ int main(int argc, char** argv) {
             settings.million = true;
         } else if (arg == "--quick") {
             settings.quick = true;
+        } else if (arg == "--only" && i + 1 < argc) {
+            settings.only.emplace_back(argv[++i]);
         } else if (arg == "--runs" && i + 1 < argc) {
             settings.runs = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--data" && i + 1 < argc) {
@@ -596,7 +600,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--resident-child" && i + 1 < argc) {
             child = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: pictavo_bench [--million] [--quick] [--runs N] [--data DIR]\n");
+            std::fprintf(stderr, "usage: pictavo_bench [--million] [--quick] [--runs N] [--only ID] [--data DIR]\n");
             return 2;
         }
     }
@@ -624,6 +628,11 @@ int main(int argc, char** argv) {
     Program program;
     Benchmarks benchmarks{program};
     for (const auto& [name, bench] : kBenchmarks) {
+        const std::string ids = std::string(" ") + name + " ";
+        if (!settings.only.empty() && std::none_of(settings.only.begin(), settings.only.end(), [&](const std::string& id) {
+                return ids.find(" " + id + " ") != std::string::npos;
+            }))
+            continue;
         std::printf("running %s\n", name);
         std::fflush(stdout);
         bench(benchmarks);

@@ -1,21 +1,43 @@
-// Speed of the work a person waits for, each against a reference measured in this run:
-//  - opening a 24-megapixel JPEG (click to shown) against libjpeg-turbo's djpeg;
-//  - one slide-show tick on such photos against the slowest interval's 1000 ms budget;
-//  - listing a folder of 100,000 files against a bare read of the folder.
+// Speed and memory of the work a person waits for, each against a reference measured in
+// the same run, printed as one table. The pictures and folders are generated here
+// (deterministic, photo-like) and kept in a data folder for later runs. Each time is the
+// median of several runs after a warm-up. Nothing here fails a build by speed.
+//
+//   pictavo_bench [--million] [--quick] [--runs N] [--only ID] [--data DIR]
+//
+//   --million  also lists a folder of 1,000,000 pictures (generated once; takes a while)
+//   --runs N   runs per measurement after the warm-up (7; at least 5 for a fair median)
+//   --only ID  runs only the rows of that id (B1 ... B7); may be given again
+//   --quick    small pictures and folders, one run each: checks that every row still works
 
-#include <QCoreApplication>
-#include <QImage>
-#include <QProcess>
-#include <QStandardPaths>
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <turbojpeg.h>
+#include <unistd.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QTest>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/form1.h"
+#include "gui/main_window.h"
+#include "host/natural_order.h"
 #include "support/test_host.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -25,103 +47,596 @@ using pictavo::test::TestHost;
 
 namespace {
 
+// --- settings --------------------------------------------------------------------------
+
+struct Settings {
+    fs::path data;
+    bool million = false;
+    bool quick = false;
+    std::vector<std::string> only;  // ids of the rows to run; all when empty
+    int runs = 7;
+    // Picture sizes and folder sizes; --quick shrinks them.
+    int photoW = 6000, photoH = 4000;      // 24 MP
+    int largeW = 12500, largeH = 8000;     // 100 MP
+    int folderMatching = 100000, folderOther = 20000;
+    std::string pattern = "*.jpg*;*.bmp*;*.gif*";
+};
+
+Settings settings;
+fs::path binDir;
+
+// --- measuring -------------------------------------------------------------------------
+
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-template <typename F>
-double bestOf(int runs, F&& work) {
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        work();
-        best = std::min(best, msSince(start));
-    }
-    return best;
+// The median of the runs after one warm-up; each run returns its own time, so that set-up
+// between runs is not counted.
+double median(const std::function<double()>& run) {
+    run();
+    std::vector<double> times;
+    for (int i = 0; i < settings.runs; ++i) times.push_back(run());
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
 }
 
-// A photo-like 6000 x 4000 picture: smooth gradients with grain, so it compresses like a
-// real photo rather than like a flat colour.
-void writePhoto(const fs::path& file, unsigned seed) {
-    QImage image(6000, 4000, QImage::Format_RGB32);
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> grain(-12, 12);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int r = (x * 255 / 6000 + grain(random)) & 0xFF;
-            const int g = (y * 255 / 4000 + grain(random)) & 0xFF;
-            const int b = ((x + y) * 255 / 10000 + grain(random)) & 0xFF;
-            line[x] = qRgb(r, g, b);
+// Ours and its reference in turns, each run of one beside a run of the other, so that a
+// change in the machine's load (other programs) falls on both alike. The two medians.
+std::pair<double, double> medians(const std::function<double()>& ours, const std::function<double()>& reference) {
+    ours();
+    reference();
+    std::vector<double> a, b;
+    for (int i = 0; i < settings.runs; ++i) {
+        a.push_back(ours());
+        b.push_back(reference());
+    }
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return {a[a.size() / 2], b[b.size() / 2]};
+}
+
+double timed(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return msSince(start);
+}
+
+long statusKiB(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
+    return -1;
+}
+
+// Lets the peak resident size start again from the present size.
+void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// --- the table -------------------------------------------------------------------------
+
+struct Row {
+    std::string id, what;
+    double ours = 0, reference = 0;
+    std::string unit;
+    double goal = 0;  // highest ratio that meets the goal; 0: reported only
+};
+
+std::vector<Row> table;
+
+void printTable() {
+    std::printf("\n%-4s %-52s %12s %12s %7s %7s %s\n", "", "benchmark", "ours", "reference", "ratio", "goal",
+                "met");
+    for (const Row& r : table) {
+        const double ratio = r.reference > 0 ? r.ours / r.reference : 0;
+        char goal[16] = "-";
+        if (r.goal > 0) std::snprintf(goal, sizeof goal, "<= %.2f", r.goal);
+        const char* met = r.goal <= 0 ? "-" : ratio <= r.goal ? "yes" : "NO";
+        std::printf("%-4s %-52s %9.1f %-2s %9.1f %-2s %7.2f %7s %s\n", r.id.c_str(), r.what.c_str(), r.ours,
+                    r.unit.c_str(), r.reference, r.unit.c_str(), ratio, goal, met);
+    }
+    std::fflush(stdout);
+}
+
+// --- generated data --------------------------------------------------------------------
+
+// A photo-like picture: soft gradients and shapes with sensor grain, so that it
+// compresses like a real photo rather than like a flat colour. The same seed gives the
+// same file.
+void writePhoto(const fs::path& file, int width, int height, unsigned seed) {
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (int y = 0; y < height; ++y) {
+        unsigned char* line = rgb.data() + static_cast<std::size_t>(y) * width * 3;
+        const int cy = (y * 256) / height;
+        for (int x = 0; x < width; ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int grain = static_cast<int>(state & 15) - 8;
+            const int cx = (x * 256) / width;
+            // Large soft bands, as sky, walls and foliage give.
+            const int band = ((cx + cy + static_cast<int>(seed) * 40) & 255) < 128 ? 30 : -20;
+            line[x * 3 + 0] = static_cast<unsigned char>(std::clamp(cx / 2 + 60 + band + grain, 0, 255));
+            line[x * 3 + 1] = static_cast<unsigned char>(std::clamp(cy / 2 + 70 - band / 2 + grain, 0, 255));
+            line[x * 3 + 2] = static_cast<unsigned char>(std::clamp((cx ^ cy) / 3 + 50 + grain, 0, 255));
         }
     }
-    image.save(QString::fromStdString(file.native()), "JPG", 90);
+    tjhandle tj = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    if (tjCompress2(tj, rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0) != 0) {
+        std::fprintf(stderr, "cannot write %s: %s\n", file.c_str(), tjGetErrorStr2(tj));
+        std::exit(1);
+    }
+    const fs::path part = file.string() + ".part";
+    std::ofstream(part, std::ios::binary).write(reinterpret_cast<const char*>(jpeg), static_cast<std::streamsize>(size));
+    fs::rename(part, file);
+    tjFree(jpeg);
+    tjDestroy(tj);
 }
 
-void benchOpen(TestHost& host) {
-    const fs::path folder = host.startFolder();
-    for (unsigned i = 1; i <= 3; ++i) writePhoto(folder / ("photo" + std::to_string(i) + ".jpg"), i);
-    Form1 form(host);
-    form.Form_Load();
-    form.resize(6450, 4365);
+// A folder of photos, made once.
+fs::path photoFolder(const std::string& name, int count, int width, int height) {
+    const fs::path folder = settings.data / name;
+    fs::create_directories(folder);
+    for (int i = 1; i <= count; ++i) {
+        const fs::path file = folder / ("photo" + std::to_string(i) + ".jpg");
+        if (!fs::exists(file)) {
+            std::printf("generating %s\n", file.c_str());
+            std::fflush(stdout);
+            writePhoto(file, width, height, static_cast<unsigned>(i + width));
+        }
+    }
+    return folder;
+}
 
-    const double open = bestOf(5, [&] { form.c.filList.userClick(0); });
-    if (!host.messages.empty()) std::printf("warning: %s\n", host.messages.back().prompt.c_str());
+// A camera's folder: matching pictures with both letter cases of the extension, and side
+// files that do not match. Empty files: listing never opens them. Made once.
+fs::path manyFolder(const std::string& name, int matching, int other) {
+    const fs::path folder = settings.data / name;
+    const fs::path ready = settings.data / (name + ".ready");
+    if (fs::exists(ready)) return folder;
+    std::printf("generating %s (%d files)\n", folder.c_str(), matching + other);
+    std::fflush(stdout);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    auto touch = [&](const std::string& file) {
+        const int fd = ::open((folder / file).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0) ::close(fd);
+    };
+    for (int i = 0; i < matching; ++i) touch("IMG_" + std::to_string(i) + (i % 3 ? ".JPG" : ".jpg"));
+    for (int i = 0; i < other; ++i) touch("IMG_" + std::to_string(i) + (i % 2 ? ".xmp" : ".CR2"));
+    std::ofstream{ready};
+    return folder;
+}
 
-    const QString djpeg = QStandardPaths::findExecutable("djpeg");
-    if (djpeg.isEmpty()) {
-        std::printf("open 24 MP JPEG: %.0f ms (djpeg not installed: no reference)\n", open);
-    } else {
-        const auto file = QString::fromStdString((folder / "photo1.jpg").native());
-        const double reference = bestOf(5, [&] {
-            QProcess p;
-            p.setStandardOutputFile(QProcess::nullDevice());
-            p.start(djpeg, {"-bmp", file});
-            p.waitForFinished(-1);
-        });
-        std::printf("open 24 MP JPEG, click to shown: %.0f ms; djpeg to BMP: %.0f ms; ratio %.2f\n", open,
-                    reference, open / reference);
+fs::path emptyFolder() {
+    const fs::path folder = settings.data / "empty";
+    fs::create_directories(folder);
+    return folder;
+}
+
+// --- the program in this process -------------------------------------------------------
+
+// Counts the paints of one widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The real main window over a host whose dialogs are scripted, started as the program
+// starts, shown offscreen.
+struct Program {
+    TestHost host{PathSyntax::Posix};
+    Form1 form{host};
+    pictavo::gui::MainWindow window{form};
+    PaintCounter picturePaints;
+    QWidget* picture = nullptr;
+    QAbstractItemView* files = nullptr;
+
+    Program() {
+        window.run([this] { form.Form_Load(); });
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window)) std::puts("warning: the window was not exposed");
+        picture = window.findChild<QWidget*>(QStringLiteral("Picture1"));
+        files = window.findChild<QAbstractItemView*>(QStringLiteral("filList"));
+        picture->installEventFilter(&picturePaints);
+        settle();
     }
 
-    // One tick of the show: step, decode, show. The fastest pace gives it 1000 ms.
-    form.c.filList.userClick(0);
-    form.c.autoRn.click();
-    double slowest = 0;
-    for (int i = 0; i < 2; ++i) {
+    static void settle() {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    }
+
+    void open(const fs::path& folder) {
+        window.run([&] { form.c.dirList.setPath(host.hostPath(folder)); });
+        settle();
+    }
+
+    // Runs the event loop until the picture has been painted again.
+    void waitForPicture(int paintsBefore) {
         const auto start = Clock::now();
-        form.c.Timer1.tick();
-        slowest = std::max(slowest, msSince(start));
+        while (picturePaints.paints == paintsBefore && msSince(start) < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
-    std::printf("slide-show tick on 24 MP JPEGs: slowest %.0f ms of a 1000 ms interval; ratio %.2f\n", slowest,
-                slowest / 1000.0);
+
+    // A person's click on a row of the file list, until the picture is painted.
+    double clickToPainted(int row) {
+        const QRect r = files->visualRect(files->model()->index(row, 0));
+        const int before = picturePaints.paints;
+        const auto start = Clock::now();
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, r.center());
+        waitForPicture(before);
+        return msSince(start);
+    }
+
+    void reportMessages() {
+        for (const auto& m : host.messages) std::printf("warning: the program said \"%s\"\n", m.prompt.c_str());
+        host.messages.clear();
+    }
+};
+
+// --- references ------------------------------------------------------------------------
+
+std::vector<unsigned char> readWhole(const fs::path& file) {
+    std::vector<unsigned char> bytes(fs::file_size(file));
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return bytes;
 }
 
-void benchLargeFolder(TestHost& host) {
-    const fs::path folder = host.root() / "many";
-    fs::create_directory(folder);
-    for (int i = 0; i < 100000; ++i) std::ofstream(folder / ("IMG_" + std::to_string(i) + (i % 10 ? ".JPG" : ".txt")));
-    const double bare = bestOf(3, [&] {
-        std::size_t n = 0;
-        for (const auto& e : fs::directory_iterator(folder)) n += !e.path().empty();
-        if (n == 0) std::puts("empty");
-    });
-    Form1 form(host);
-    form.Form_Load();
-    const std::string path = host.hostPath(folder);
-    const double listed = bestOf(3, [&] {
-        form.c.dirList.setPath(host.hostPath(host.startFolder()));
-        form.c.dirList.setPath(path);
-    });
-    std::printf("folder of 100,000 files: shown as %s in %.0f ms; bare read %.0f ms; ratio %.2f\n",
-                form.c.lstCnt.text().c_str(), listed, bare, listed / bare);
+// libjpeg-turbo alone: read the file and decode it to a 32-bit buffer.
+double turboDecode(const fs::path& file) {
+    const auto start = Clock::now();
+    const auto bytes = readWhole(file);
+    tjhandle tj = tjInitDecompress();
+    int width = 0, height = 0, subsamp = 0, colorspace = 0;
+    tjDecompressHeader3(tj, bytes.data(), bytes.size(), &width, &height, &subsamp, &colorspace);
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
+    tjDecompress2(tj, bytes.data(), bytes.size(), pixels.data(), width, 0, height, TJPF_BGRX, 0);
+    tjDestroy(tj);
+    return msSince(start);
 }
+
+// One readdir of the folder: folders apart, the rest matched, both sorted naturally.
+double scanFolder(const fs::path& folder, std::size_t* matched = nullptr) {
+    const auto start = Clock::now();
+    std::vector<std::string> folders, files;
+    DIR* dir = ::opendir(folder.c_str());
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] == '.') continue;
+        bool isDir = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st {};
+            isDir = ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (isDir)
+            folders.emplace_back(e->d_name);
+        else if (pictavo::matchesAny(settings.pattern, e->d_name))
+            files.emplace_back(e->d_name);
+    }
+    ::closedir(dir);
+    // The quickest natural sort at hand: keys made once per name.
+    pictavo::naturalSort(folders);
+    pictavo::naturalSort(files);
+    if (matched) *matched = files.size();
+    return msSince(start);
+}
+
+// --- processes -------------------------------------------------------------------------
+
+// Starts a program with extra environment and waits for it to end; the time of its life.
+double runProcess(const fs::path& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& extraEnv, std::string* output = nullptr) {
+    std::vector<std::string> env = extraEnv;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        const auto key = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(extraEnv.begin(), extraEnv.end(), [&](const std::string& x) { return x.rfind(key, 0) == 0; }))
+            env.push_back(entry);
+    }
+    std::vector<char*> envp, argv{const_cast<char*>(program.c_str())};
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argsCopy = args;
+    for (auto& a : argsCopy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int pipeFds[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (output) {
+        if (::pipe(pipeFds) != 0) std::exit(1);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    }
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", program.c_str());
+        std::exit(1);
+    }
+    if (output) {
+        ::close(pipeFds[1]);
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) output->append(buffer, static_cast<std::size_t>(n));
+        ::close(pipeFds[0]);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const double ms = msSince(start);
+    posix_spawn_file_actions_destroy(&actions);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::fprintf(stderr, "warning: %s ended with status %d\n", program.c_str(), status);
+    return ms;
+}
+
+// An environment whose pictures folder is the given one (read by Qt from user-dirs.dirs).
+std::vector<std::string> startEnvironment(const fs::path& pictures, const std::string& name) {
+    const fs::path config = settings.data / ("config-" + name);
+    fs::create_directories(config);
+    std::ofstream(config / "user-dirs.dirs") << "XDG_PICTURES_DIR=\"" << pictures.native() << "\"\n";
+    return {"XDG_CONFIG_HOME=" + config.native(), "QT_QPA_PLATFORM=offscreen", "PICTAVO_EXIT_AFTER_FIRST_PAINT=1"};
+}
+
+// "24 MP" for a picture size (--quick makes small ones).
+std::string megapixels(int width, int height) {
+    char text[32];
+    const double mp = static_cast<double>(width) * height / 1e6;
+    std::snprintf(text, sizeof text, mp >= 1 ? "%.0f MP" : "%.2f MP", mp);
+    return text;
+}
+
+// --- the rows --------------------------------------------------------------------------
+
+struct Benchmarks {
+    Program& program;
+};
+
+void benchOpen(Benchmarks& b) {
+    Program& p = b.program;
+    const fs::path photos = photoFolder("photos24", 3, settings.photoW, settings.photoH);
+    p.open(photos);
+    int row = 0, file = 0;
+    const auto [ours, reference] =
+        medians([&] { return p.clickToPainted(row++ % 2); },
+                [&] { return turboDecode(photos / ("photo" + std::to_string(file++ % 2 + 1) + ".jpg")); });
+    p.reportMessages();
+    table.push_back({"B1", "click to picture painted, " + megapixels(settings.photoW, settings.photoH) + " JPEG", ours,
+                     reference, "ms", 1.05});
+
+    const fs::path large = photoFolder("photos100", 2, settings.largeW, settings.largeH);
+    p.open(large);
+    row = 0, file = 0;
+    const auto [oursLarge, referenceLarge] =
+        medians([&] { return p.clickToPainted(row++ % 2); },
+                [&] { return turboDecode(large / ("photo" + std::to_string(file++ % 2 + 1) + ".jpg")); });
+    p.reportMessages();
+    table.push_back({"B2", "click to picture painted, " + megapixels(settings.largeW, settings.largeH) + " JPEG",
+                     oursLarge, referenceLarge, "ms", 1.05});
+}
+
+double folderChange(Program& p, const fs::path& folder, std::string* count) {
+    p.open(emptyFolder());
+    const double ms = timed([&] { p.window.run([&] { p.form.c.dirList.setPath(p.host.hostPath(folder)); }); });
+    if (count) *count = p.form.c.lstCnt.text();
+    Program::settle();
+    return ms;
+}
+
+void benchFolder(Benchmarks& b) {
+    Program& p = b.program;
+    const fs::path many = manyFolder("many", settings.folderMatching, settings.folderOther);
+    std::string count;
+    std::size_t matched = 0;
+    const auto [ours, reference] =
+        medians([&] { return folderChange(p, many, &count); }, [&] { return scanFolder(many, &matched); });
+    p.reportMessages();
+    if (count != "0/" + std::to_string(matched))
+        std::printf("warning: the count box shows \"%s\" for %zu pictures\n", count.c_str(), matched);
+    char what[64];
+    std::snprintf(what, sizeof what, "folder change, %d + %d other files", settings.folderMatching,
+                  settings.folderOther);
+    table.push_back({"B3", what, ours, reference, "ms", 1.5});
+
+    if (!settings.million) return;
+    const fs::path million = manyFolder("million", 1000000, 200000);
+    const auto [oursMillion, referenceMillion] =
+        medians([&] { return folderChange(p, million, &count); }, [&] { return scanFolder(million, &matched); });
+    table.push_back({"B3", "folder change, 1,000,000 + 200,000 other files", oursMillion, referenceMillion, "ms", 0});
+    p.open(emptyFolder());
+}
+
+void benchStart(Benchmarks&) {
+    const fs::path pictavo = binDir / ".." / "pictavo";
+    const fs::path bare = binDir / "bare_window";
+    const fs::path many = manyFolder("many", settings.folderMatching, settings.folderOther);
+    const auto emptyEnv = startEnvironment(emptyFolder(), "empty");
+    const auto manyEnv = startEnvironment(many, "many");
+    const auto [emptyMs, bareMs] =
+        medians([&] { return runProcess(pictavo, {}, emptyEnv); }, [&] { return runProcess(bare, {}, emptyEnv); });
+    const auto [manyMs, manyReference] = medians([&] { return runProcess(pictavo, {}, manyEnv); },
+                                                 [&] { return runProcess(bare, {}, emptyEnv) + scanFolder(many); });
+    table.push_back({"B4", "start-up to first paint, empty pictures folder", emptyMs, bareMs, "ms", 1.5});
+    char what[64];
+    std::snprintf(what, sizeof what, "start-up to first paint, %d + %d files", settings.folderMatching,
+                  settings.folderOther);
+    table.push_back({"B4", what, manyMs, manyReference, "ms", 1.5});
+}
+
+void benchSave(Benchmarks& b) {
+    Program& p = b.program;
+    const fs::path photos = photoFolder("photos24", 3, settings.photoW, settings.photoH);
+    p.open(photos);
+    p.clickToPainted(0);
+    const pictavo::Picture shown = p.form.c.Image1.picture();
+    const fs::path target = settings.data / "saved.bmp";
+    long peakExtraKiB = 0;
+    auto save = [&] {
+        fs::remove(target);
+        const long before = statusKiB("VmRSS");
+        resetPeak();
+        const double ms = timed([&] { p.host.SavePicture(shown, p.host.hostPath(target)); });
+        peakExtraKiB = std::max(peakExtraKiB, statusKiB("VmHWM") - before);
+        return ms;
+    };
+    save();
+    // The same byte count, made before anything is timed.
+    const std::vector<char> data(static_cast<std::size_t>(fs::file_size(target)), 'x');
+    const fs::path plain = settings.data / "plain.bin";
+    const auto [ours, reference] = medians(save, [&] {
+        fs::remove(plain);
+        return timed([&] {
+            const int fd = ::open(plain.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (::write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size())) std::puts("short write");
+            ::fsync(fd);
+            ::close(fd);
+        });
+    });
+    fs::remove(plain);
+    fs::remove(target);
+    table.push_back({"B5", "save shown " + megapixels(settings.photoW, settings.photoH) + " picture as bitmap, on disk",
+                     ours, reference, "ms", 1.5});
+    const double pictureMiB = static_cast<double>(shown.image()->sizeInBytes()) / (1024.0 * 1024.0);
+    table.push_back({"B5", "peak memory while saving (one copy of the picture)",
+                     static_cast<double>(peakExtraKiB) / 1024.0, pictureMiB, "MB", 1.0});
+}
+
+// In a child process, so that nothing else this benchmark did counts: the resident size
+// with the window shown and a folder open, then the peak once a 100 MP photo is shown.
+int residentChild(const fs::path& folder) {
+    Program p;
+    p.open(folder);
+    p.clickToPainted(0);  // both photos are the same size: this warms what a first click sets up
+    p.open(emptyFolder());
+    p.open(folder);
+    const long before = statusKiB("VmRSS");
+    resetPeak();
+    p.clickToPainted(1);
+    const long peak = statusKiB("VmHWM");
+    const auto* image = p.form.c.Image1.picture().image();
+    std::printf("%ld %ld %lld\n", before, peak, image ? static_cast<long long>(image->sizeInBytes()) : 0LL);
+    return 0;
+}
+
+void benchResident(Benchmarks&) {
+    const fs::path large = photoFolder("photos100", 2, settings.largeW, settings.largeH);
+    double ours = 0, reference = 0;
+    median([&] {
+        std::string out;
+        runProcess(binDir / "pictavo_bench", {"--resident-child", large.native()}, {"QT_QPA_PLATFORM=offscreen"},
+                   &out);
+        long before = 0, peak = 0;
+        long long decoded = 0;
+        if (std::sscanf(out.c_str(), "%ld %ld %lld", &before, &peak, &decoded) == 3) {
+            ours = static_cast<double>(peak) / 1024.0;
+            reference = (static_cast<double>(before) * 1024.0 + static_cast<double>(decoded)) / (1024.0 * 1024.0);
+        }
+        return ours / reference;
+    });
+    table.push_back({"B6", "peak resident memory, " + megapixels(settings.largeW, settings.largeH) + " JPEG shown", ours,
+                     reference, "MB", 1.15});
+}
+
+void benchSlideShow(Benchmarks& b) {
+    Program& p = b.program;
+    const fs::path photos = photoFolder("photos24", 3, settings.photoW, settings.photoH);
+    p.open(photos);
+    const double ours = median([&] {
+        // Each tick steps from the first photo to the second; the show ends at the last.
+        p.clickToPainted(0);
+        p.window.run([&] { p.form.c.autoRn.click(); });
+        const int before = p.picturePaints.paints;
+        const auto start = Clock::now();
+        p.window.run([&] { p.form.c.Timer1.tick(); });
+        p.waitForPicture(before);
+        return msSince(start);
+    });
+    p.window.run([&] { p.form.c.stpBtn.click(); });
+    p.reportMessages();
+    table.push_back({"B7", "slide-show tick, " + megapixels(settings.photoW, settings.photoH) +
+                               " JPEGs (of the 1000 ms interval)",
+                     ours, 1000, "ms", 0.3});
+}
+
+// The rows in the order printed; later rows join this list.
+const std::vector<std::pair<const char*, void (*)(Benchmarks&)>> kBenchmarks{
+    {"B1 B2", benchOpen}, {"B3", benchFolder},    {"B4", benchStart},
+    {"B5", benchSave},    {"B6", benchResident}, {"B7", benchSlideShow},
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    TestHost host(PathSyntax::Posix);
-    benchOpen(host);
-    benchLargeFolder(host);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    binDir = fs::canonical("/proc/self/exe").parent_path();
+    settings.data = binDir / "bench-data";
+    std::optional<fs::path> child;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--million") {
+            settings.million = true;
+        } else if (arg == "--quick") {
+            settings.quick = true;
+        } else if (arg == "--only" && i + 1 < argc) {
+            settings.only.emplace_back(argv[++i]);
+        } else if (arg == "--runs" && i + 1 < argc) {
+            settings.runs = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--data" && i + 1 < argc) {
+            settings.data = argv[++i];
+        } else if (arg == "--resident-child" && i + 1 < argc) {
+            child = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: pictavo_bench [--million] [--quick] [--runs N] [--only ID] [--data DIR]\n");
+            return 2;
+        }
+    }
+    if (settings.quick) {
+        settings.runs = 1;
+        settings.photoW = 600, settings.photoH = 400;
+        settings.largeW = 1250, settings.largeH = 800;
+        settings.folderMatching = 1000, settings.folderOther = 200;
+        settings.million = false;
+        settings.data /= "quick";
+    }
+    fs::create_directories(settings.data);
+    settings.data = fs::canonical(settings.data);
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        // Qt wants one, private to the user; the started programs inherit it.
+        const fs::path runtime = settings.data / "runtime";
+        fs::create_directories(runtime);
+        fs::permissions(runtime, fs::perms::owner_all);
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.native()));
+    }
+
+    QApplication app(argc, argv);
+    if (child) return residentChild(*child);
+
+    Program program;
+    Benchmarks benchmarks{program};
+    for (const auto& [name, bench] : kBenchmarks) {
+        const std::string ids = std::string(" ") + name + " ";
+        if (!settings.only.empty() && std::none_of(settings.only.begin(), settings.only.end(), [&](const std::string& id) {
+                return ids.find(" " + id + " ") != std::string::npos;
+            }))
+            continue;
+        std::printf("running %s\n", name);
+        std::fflush(stdout);
+        bench(benchmarks);
+    }
+    printTable();
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "app/form1.h"
 #include "gui/about_dialog.h"
+#include "gui/first_paint_exit.h"
 #include "gui/icons.h"
 #include "gui/main_window.h"
 #include "host/qt_host.h"
@@ -28,6 +29,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Pictavo"));
     QApplication::setApplicationVersion(QStringLiteral("6.0.2"));
     QApplication::setWindowIcon(pictavo::gui::programIcon());
+    pictavo::gui::exitAfterFirstPaintWhenAsked();
 
     pictavo::QtHost host;
     pictavo::Form1 form(host);

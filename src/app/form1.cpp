@@ -36,6 +36,11 @@ Form1::Form1(Host& host) : c(host) {
 }
 
 void Form1::dispatch(const std::function<void()>& event) {
+    struct EventScope {
+        Host& host;
+        explicit EventScope(Host& h) : host(h) { host.EventStarted(); }
+        ~EventScope() { host.EventEnded(); }
+    } scope(c.host);
     try {
         event();
     } catch (const std::exception& e) {

@@ -240,7 +240,7 @@ FileList::FileList(std::string name, Place place, Host& host, std::string patter
 
 void FileList::setPath(const std::string& path) {
     const std::string folder = host_.OpenFolder(path);
-    auto names = host_.Files(folder, pattern_);
+    auto names = std::make_shared<const std::vector<std::string>>(host_.Files(folder, pattern_));
     path_ = folder;
     names_ = std::move(names);
     ++listing_;
@@ -257,7 +257,7 @@ void FileList::setListIndex(std::int32_t index) {
 }
 
 std::string FileList::fileName() const {
-    return index_ >= 0 ? names_[static_cast<std::size_t>(index_)] : std::string();
+    return index_ >= 0 ? (*names_)[static_cast<std::size_t>(index_)] : std::string();
 }
 
 void FileList::setSelected(std::int32_t row, bool on) {
@@ -274,14 +274,14 @@ void FileList::refresh() {
     if (path_.empty()) return;
     const std::string keep = fileName();
     auto names = host_.Files(path_, pattern_);
-    if (names != names_) {
-        names_ = std::move(names);
+    if (names != *names_) {
+        names_ = std::make_shared<const std::vector<std::string>>(std::move(names));
         ++listing_;
     }
     index_ = -1;
     if (!keep.empty()) {
-        const auto it = std::find(names_.begin(), names_.end(), keep);
-        if (it != names_.end()) index_ = static_cast<std::int32_t>(it - names_.begin());
+        const auto it = std::find(names_->begin(), names_->end(), keep);
+        if (it != names_->end()) index_ = static_cast<std::int32_t>(it - names_->begin());
     }
     changed();
 }

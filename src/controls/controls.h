@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -234,13 +235,15 @@ public:
     // Fills the list with the folder's matching names; nothing is selected afterwards.
     void setPath(const std::string& path);
     [[nodiscard]] const std::string& pattern() const { return pattern_; }
-    [[nodiscard]] std::int32_t listCount() const { return static_cast<std::int32_t>(names_.size()); }
+    [[nodiscard]] std::int32_t listCount() const { return static_cast<std::int32_t>(names_->size()); }
     [[nodiscard]] std::int32_t listIndex() const { return index_; }
     // Selects a row (-1: none); raises Click when the selection changes.
     void setListIndex(std::int32_t index);
     // The selected name without its folder, "" with nothing selected.
     [[nodiscard]] std::string fileName() const;
-    [[nodiscard]] const std::vector<std::string>& names() const { return names_; }
+    [[nodiscard]] const std::vector<std::string>& names() const { return *names_; }
+    // The same names, shared: a view keeps the listing it shows without copying it.
+    [[nodiscard]] std::shared_ptr<const std::vector<std::string>> sharedNames() const { return names_; }
     // Counts the times the names were read, so a view can tell a new listing cheaply.
     [[nodiscard]] std::uint64_t listing() const { return listing_; }
     [[nodiscard]] bool selected(std::int32_t row) const { return row == index_ && row >= 0; }
@@ -255,7 +258,7 @@ private:
     Host& host_;
     std::string pattern_;
     std::string path_;
-    std::vector<std::string> names_;
+    std::shared_ptr<const std::vector<std::string>> names_ = std::make_shared<const std::vector<std::string>>();
     std::int32_t index_ = -1;
     std::uint64_t listing_ = 0;
 };

@@ -1,10 +1,15 @@
 #include "gui/icons.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 #include <functional>
+#include <map>
 
 namespace pictavo::gui {
 
@@ -203,11 +208,48 @@ QPixmap render(int size, const std::function<void(QPainter&)>& draw) {
     return pixmap;
 }
 
-QIcon iconFrom(const std::function<void(QPainter&)>& draw) {
-    QIcon icon;
-    for (int size : {16, 20, 24, 32, 40, 48, 64, 128}) icon.addPixmap(render(size, draw));
-    return icon;
-}
+// Draws an icon at the size asked for when it is first shown, and keeps it: a dozen icons
+// drawn at every size up front would hold up the window's first appearance.
+class DrawnIconEngine : public QIconEngine {
+public:
+    explicit DrawnIconEngine(std::function<void(QPainter&)> draw) : draw_(std::move(draw)) {}
+
+    QIconEngine* clone() const override { return new DrawnIconEngine(draw_); }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        const int side = std::max(1, std::min(size.width(), size.height()));
+        QPixmap& cached = cache_[{side, static_cast<int>(mode)}];
+        if (cached.isNull()) {
+            cached = render(side, draw_);
+            // The greyed and highlighted looks come from the style, as for any other icon.
+            if (mode != QIcon::Normal) {
+                QStyleOption option;
+                option.palette = QGuiApplication::palette();
+                cached = QApplication::style()->generatedIconPixmap(mode, cached, &option);
+            }
+        }
+        return cached;
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        return {{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}};
+    }
+
+private:
+    std::function<void(QPainter&)> draw_;
+    std::map<std::pair<int, int>, QPixmap> cache_;
+};
+
+QIcon iconFrom(const std::function<void(QPainter&)>& draw) { return QIcon(new DrawnIconEngine(draw)); }
 
 void drawProgramIcon(QPainter& p) {
     p.setPen(QPen(QColor(0x5a, 0x3a, 0x1a), 0.7));

@@ -48,21 +48,21 @@ bool sameRows(const std::vector<FolderRow>& a, const std::vector<FolderRow>& b) 
 FileListModel::FileListModel(const FileList& list, QObject* parent) : QAbstractListModel(parent), list_(list) {}
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(names_.size());
+    return parent.isValid() ? 0 : static_cast<int>(names_->size());
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= static_cast<int>(names_.size())) return {};
+    if (!index.isValid() || index.row() >= static_cast<int>(names_->size())) return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
         // Names that are not UTF-8 show replacement characters; the control keeps the bytes.
-        return QString::fromUtf8(names_[static_cast<std::size_t>(index.row())]);
+        return QString::fromUtf8((*names_)[static_cast<std::size_t>(index.row())]);
     return {};
 }
 
 bool FileListModel::follow() {
     if (listing_ == list_.listing()) return false;
     beginResetModel();
-    names_ = list_.names();
+    names_ = list_.sharedNames();
     listing_ = list_.listing();
     endResetModel();
     return true;

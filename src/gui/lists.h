@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QListView>
 #include <QListWidget>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,8 @@ public:
 
 private:
     const FileList& list_;
-    std::vector<std::string> names_;
+    // The listing shown, shared with the control until it reads the folder again.
+    std::shared_ptr<const std::vector<std::string>> names_ = std::make_shared<const std::vector<std::string>>();
     std::uint64_t listing_ = ~std::uint64_t{0};
 };
 

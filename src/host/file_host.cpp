@@ -1,16 +1,18 @@
 #include "host/file_host.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QBuffer>
+#include <cstdint>
 #include <QByteArray>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -38,11 +40,6 @@ std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
-}
-
-bool isHidden(const fs::path& name) {
-    const auto& s = name.native();
-    return !s.empty() && s[0] == '.';
 }
 
 // "a\b\c" or "a/b/c" into its non-empty parts, with "." and ".." resolved.
@@ -133,6 +130,90 @@ QImage decode(const MappedFile& file) {
         image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                                               : QImage::Format_RGB32);
     return image;
+}
+
+// Writes all of a buffer; 0 or the error number.
+int writeAll(int fd, const char* p, std::size_t left) {
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+void putLE(char* at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) at[i] = static_cast<char>(value >> (8 * i) & 0xFF);
+}
+
+// A bitmap file at 24 bits per pixel (transparency is dropped), rows bottom-up, written
+// as it is made: a few rows at a time go straight to the file, so saving never holds a
+// second copy of a large picture. Returns 0 or the error number.
+int writeBitmap(int fd, const QImage& image) {
+    const auto width = static_cast<std::uint64_t>(image.width());
+    const auto height = static_cast<std::uint64_t>(image.height());
+    const std::uint64_t rowBytes = (width * 3 + 3) / 4 * 4;
+    const std::uint64_t pixelBytes = rowBytes * height;
+    constexpr std::uint32_t kHeaderBytes = 14 + 40;
+    if (pixelBytes + kHeaderBytes > 0xFFFFFFFFu) return EFBIG;
+
+    char header[kHeaderBytes] = {'B', 'M'};
+    putLE(header + 2, static_cast<std::uint32_t>(pixelBytes + kHeaderBytes), 4);
+    putLE(header + 10, kHeaderBytes, 4);
+    putLE(header + 14, 40, 4);
+    putLE(header + 18, static_cast<std::uint32_t>(width), 4);
+    putLE(header + 22, static_cast<std::uint32_t>(height), 4);  // positive: bottom-up
+    putLE(header + 26, 1, 2);                                   // planes
+    putLE(header + 28, 24, 2);                                  // bits per pixel
+    putLE(header + 34, static_cast<std::uint32_t>(pixelBytes), 4);
+    putLE(header + 38, static_cast<std::uint32_t>(std::max(0, image.dotsPerMeterX())), 4);
+    putLE(header + 42, static_cast<std::uint32_t>(std::max(0, image.dotsPerMeterY())), 4);
+    if (const int err = writeAll(fd, header, sizeof header)) return err;
+
+    // Colours without premultiplication, whatever the picture's own format; a row is
+    // converted on its own when the picture is not already 32-bit.
+    const bool alpha = image.hasAlphaChannel();
+    const QImage::Format plain = alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    const bool direct = image.format() == plain || (!alpha && image.format() == QImage::Format_ARGB32);
+    const std::size_t rowsPerWrite = std::max<std::size_t>(1, (1u << 20) / rowBytes);
+    std::vector<char> buffer(rowsPerWrite * rowBytes, 0);
+    std::size_t filled = 0;
+    for (std::uint64_t y = height; y-- > 0;) {
+        const auto row = static_cast<int>(y);
+        QImage converted;
+        const QRgb* pixels = reinterpret_cast<const QRgb*>(image.constScanLine(row));
+        if (!direct) {
+            converted = QImage(image.constScanLine(row), image.width(), 1, image.bytesPerLine(), image.format());
+            if (image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Mono ||
+                image.format() == QImage::Format_MonoLSB)
+                converted.setColorTable(image.colorTable());
+            converted = converted.convertToFormat(plain);
+            pixels = reinterpret_cast<const QRgb*>(converted.constScanLine(0));
+        }
+        char* out = buffer.data() + filled;
+        std::uint64_t x = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // A 32-bit pixel lies in memory as blue, green, red, alpha: copy all four
+            // bytes and let the next pixel's blue overwrite the alpha.
+            for (; x + 1 < width; ++x) std::memcpy(out + 3 * x, pixels + x, 4);
+        }
+        for (; x < width; ++x) {
+            out[3 * x] = static_cast<char>(qBlue(pixels[x]));
+            out[3 * x + 1] = static_cast<char>(qGreen(pixels[x]));
+            out[3 * x + 2] = static_cast<char>(qRed(pixels[x]));
+        }
+        std::memset(out + 3 * width, 0, rowBytes - 3 * width);  // row padding
+        filled += rowBytes;
+        if (filled == buffer.size() || y == 0) {
+            if (const int err = writeAll(fd, buffer.data(), filled)) return err;
+            filled = 0;
+        }
+    }
+    return 0;
 }
 
 struct AllocationLimit {
@@ -298,34 +379,61 @@ std::vector<std::string> FileHost::FolderChain(const std::string& path) {
     return chain;
 }
 
-std::vector<std::string> FileHost::SubFolders(const std::string& path) {
-    std::error_code ec;
-    std::vector<std::string> names;
-    fs::directory_iterator it(toNative(path), ec);
-    if (ec) throw HostError(reasonText(ec) + ": " + path);
-    for (const auto& entry : it) {
-        const auto name = entry.path().filename();
-        std::error_code dirEc;
-        if (isHidden(name) || !entry.is_directory(dirEc)) continue;
-        names.push_back(name.native());
+void FileHost::EventStarted() {
+    // A nested event means the person acted meanwhile (in a message box or dialog): the
+    // folder may have changed.
+    ++eventDepth_;
+    forgetScan();
+}
+
+void FileHost::EventEnded() {
+    if (--eventDepth_ <= 0) {
+        eventDepth_ = 0;
+        forgetScan();
     }
-    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return naturalLess(a, b); });
+}
+
+const FileHost::FolderScan& FileHost::scan(const std::string& path) {
+    const fs::path native = toNative(path);
+    if (scan_ && scan_->folder == native) return *scan_;
+    // One readdir; the type it reports tells folders apart, so only an entry of unknown
+    // type or a symbolic link (followed, as a folder link opens as a folder) costs a stat.
+    FolderScan result{native, {}, {}};
+    DIR* dir = ::opendir(native.c_str());
+    if (!dir) throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) break;
+        const char* name = entry->d_name;
+        if (name[0] == '.') continue;  // hidden, and "." and ".."
+        bool folder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat st {};
+            folder = ::fstatat(::dirfd(dir), name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        (folder ? result.folders : result.files).emplace_back(name);
+    }
+    const int err = errno;
+    ::closedir(dir);
+    if (err != 0) throw HostError(reasonText({err, std::generic_category()}) + ": " + path);
+    scan_ = std::move(result);
+    return *scan_;
+}
+
+std::vector<std::string> FileHost::SubFolders(const std::string& path) {
+    std::vector<std::string> names = scan(path).folders;
+    if (eventDepth_ == 0) forgetScan();
+    naturalSort(names);
     return names;
 }
 
 std::vector<std::string> FileHost::Files(const std::string& path, const std::string& pattern) {
-    std::error_code ec;
     std::vector<std::string> names;
-    fs::directory_iterator it(toNative(path), ec);
-    if (ec) throw HostError(reasonText(ec) + ": " + path);
-    for (const auto& entry : it) {
-        std::string name = entry.path().filename().native();
-        if (name.empty() || name[0] == '.' || !matchesAny(pattern, name)) continue;
-        std::error_code dirEc;
-        if (entry.is_directory(dirEc)) continue;
-        names.push_back(std::move(name));
-    }
-    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return naturalLess(a, b); });
+    for (const auto& name : scan(path).files)
+        if (matchesAny(pattern, name)) names.push_back(name);
+    if (eventDepth_ == 0) forgetScan();
+    naturalSort(names);
     return names;
 }
 
@@ -359,6 +467,7 @@ std::int64_t FileHost::FileLen(const std::string& path) {
 }
 
 void FileHost::Kill(const std::string& path) {
+    forgetScan();
     const fs::path native = toNative(path);
     std::error_code ec;
     const auto st = fs::symlink_status(native, ec);
@@ -433,19 +542,11 @@ int putInPlace(const std::string& temp, const SaveTarget& target) {
 }  // namespace
 
 void FileHost::SavePicture(const Picture& picture, const std::string& path) {
+    forgetScan();
     if (picture.isNull()) throw HostError("There is no picture to save");
     const SaveTarget target = saveTarget(toNative(path), path);
-    const QImage& source = *picture.image();
-    // Bitmap files at 24 bits per pixel, or 32 where the picture has transparency.
-    const QImage image = source.hasAlphaChannel() ? source.convertToFormat(QImage::Format_ARGB32)
-                                                  : source.convertToFormat(QImage::Format_RGB32);
-    QByteArray data;
-    {
-        QBuffer buffer(&data);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "bmp");
-        if (!writer.write(image)) throw HostError(writer.errorString().toStdString());
-    }
+    const QImage& image = *picture.image();
+    if (image.width() <= 0 || image.height() <= 0) throw HostError("There is no picture to save");
 
     // Write beside the target and rename over it only when every byte is on disk, so a
     // failed write never harms the file it would have replaced. The name is used as raw
@@ -459,17 +560,7 @@ void FileHost::SavePicture(const Picture& picture, const std::string& path) {
         ::unlink(temp.c_str());
         saveFailed(err, path);
     };
-    const char* p = data.constData();
-    std::size_t left = static_cast<std::size_t>(data.size());
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    if (const int err = writeBitmap(fd, image)) fail(err);
     mode_t mode = target.mode;
     if (!target.exists) {
         const mode_t mask = ::umask(0);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,8 @@ public:
     std::vector<std::string> SubFolders(const std::string& path) override;
     std::vector<std::string> Files(const std::string& path, const std::string& pattern) override;
     std::string Join(const std::string& folder, const std::string& name) override;
+    void EventStarted() override;
+    void EventEnded() override;
 
     // Host path to the real file-system path, and back.
     [[nodiscard]] std::filesystem::path toNative(const std::string& hostPath) const;
@@ -68,9 +71,21 @@ private:
     [[nodiscard]] std::string rootText(const Volume& v) const;
     [[nodiscard]] std::string normalise(const std::string& hostPath) const;
 
+    // One read of a folder: the visible subfolders and the visible other entries, unsorted.
+    struct FolderScan {
+        std::filesystem::path folder;
+        std::vector<std::string> folders;
+        std::vector<std::string> files;
+    };
+    const FolderScan& scan(const std::string& path);
+    void forgetScan() { scan_.reset(); }
+
     PathSyntax syntax_;
     std::vector<Volume> volumes_;
     std::map<std::string, std::string> currentFolders_;
+    // The last read folder, kept only while an event runs and until this host changes a file.
+    std::optional<FolderScan> scan_;
+    int eventDepth_ = 0;
 };
 
 // The volumes a person uses on this Linux machine: the root file system and the mounted

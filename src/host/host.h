@@ -101,6 +101,10 @@ public:
     virtual std::string StartFolder() = 0;
     // Joins a folder path and a name the way the folder list does (no doubled separator).
     virtual std::string Join(const std::string& folder, const std::string& name) = 0;
+    // Events nest; while one runs, the host may answer SubFolders and Files for one folder
+    // from a single read of it (a folder change fills both lists in one event).
+    virtual void EventStarted() {}
+    virtual void EventEnded() {}
 
     // --- clipboard --------------------------------------------------------------------
     virtual void ClipboardClear() = 0;

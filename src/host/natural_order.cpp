@@ -1,5 +1,6 @@
 #include "host/natural_order.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace pictavo {
@@ -34,6 +35,48 @@ bool naturalLess(std::string_view a, std::string_view b) {
     }
     if ((a.size() - i) != (b.size() - j)) return a.size() - i < b.size() - j;
     return a < b;
+}
+
+std::string naturalKey(std::string_view name) {
+    // A digit compares alike against any other character (no other character lies between
+    // '0' and '9'), so a run of digits becomes '0', its length without leading zeros in two
+    // bytes, then those digits: longer runs are larger, equal lengths compare digit by
+    // digit. A key that ends is a prefix of the other and sorts first.
+    std::string key;
+    key.reserve(name.size() + 2);
+    std::size_t i = 0;
+    while (i < name.size()) {
+        if (!isDigit(name[i])) {
+            key += fold(name[i++]);
+            continue;
+        }
+        while (i < name.size() && name[i] == '0') ++i;
+        const std::size_t start = i;
+        while (i < name.size() && isDigit(name[i])) ++i;
+        key += '0';
+        key += static_cast<char>((i - start) >> 8 & 0xFF);
+        key += static_cast<char>((i - start) & 0xFF);
+        key.append(name.substr(start, i - start));
+    }
+    return key;
+}
+
+void naturalSort(std::vector<std::string>& names) {
+    struct Entry {
+        std::string key;
+        std::string* name;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(names.size());
+    for (auto& name : names) entries.push_back({naturalKey(name), &name});
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const int order = a.key.compare(b.key);
+        return order != 0 ? order < 0 : *a.name < *b.name;
+    });
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (auto& e : entries) sorted.push_back(std::move(*e.name));
+    names = std::move(sorted);
 }
 
 bool wildcardMatch(std::string_view pattern, std::string_view name) {

@@ -4,6 +4,7 @@
 
 #include "browser/browser.h"
 #include "commands/commands.h"
+#include "form/rules.h"
 #include "slideshow/slideshow.h"
 #include "view/view.h"
 #include "wallpaper/wallpaper.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Setting and clearing the desktop wall paper through the system's one call.
 
-#include "controls/form_controls.h"
+#include "form/form_controls.h"
 
 namespace pictavo {
 

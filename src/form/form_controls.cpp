@@ -1,4 +1,4 @@
-#include "controls/form_controls.h"
+#include "form/form_controls.h"
 
 namespace pictavo {
 

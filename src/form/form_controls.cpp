@@ -44,10 +44,6 @@ FormControls::FormControls(Host& h)
     VScroll1.setHeight(bars.vertical.height);
 }
 
-std::array<Button*, 8> FormControls::buttons() {
-    return {&svcomBtn, &delBtn, &cpyBtn, &pstBtn, &SetBtn, &UnsetBtn, &stpBtn, &autoRn};
-}
-
 std::array<MenuItem*, 7> FormControls::menuEntries() { return {&Edit, &bmp, &renm, &Del, &Cpy, &Cls, &Version}; }
 
 std::array<Control*, 16> FormControls::tabOrder() {

@@ -60,8 +60,6 @@ struct FormControls {
     std::string lstPos;
     std::string lstTotal;
 
-    // The picture buttons in the order of the strip.
-    [[nodiscard]] std::array<Button*, 8> buttons();
     // The menu entries in menu-bar order: Edit, its four items, Close, Version.
     [[nodiscard]] std::array<MenuItem*, 7> menuEntries();
     // The controls that take the keyboard focus, in tab order.

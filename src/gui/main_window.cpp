@@ -166,7 +166,7 @@ void MainWindow::buildSurface() {
     // The frames first: they lie behind the buttons of their groups.
     for (Frame& member : c.Frame1) bind(member, new GroupFrame(member, surface));
 
-    auto* picture = new PictureView(c.Image1, c.host, surface);
+    auto* picture = new PictureView(c.Image1, units_, surface);
     picture->setObjectName(QString::fromStdString(c.Picture1.name()));
     picture->setAccessibleName(QStringLiteral("Picture"));
     bind(c.Picture1, picture);

@@ -15,6 +15,7 @@
 #include "gui/lists.h"
 #include "gui/picture_view.h"
 #include "gui/status_panels.h"
+#include "program_info.h"
 
 namespace pictavo::gui {
 
@@ -62,8 +63,8 @@ constexpr std::array<ButtonEntry, 8> kButtonTable{{
 MainWindow::MainWindow(Form1& form, QWidget* parent)
     : QMainWindow(parent), form_(form), units_(unitsFor(form.c.host, qApp->devicePixelRatio())) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Pictavo"));
-    setAccessibleName(QStringLiteral("Pictavo"));
+    setWindowTitle(QString::fromLatin1(kProgramTitle));
+    setAccessibleName(windowTitle());
     setWindowIcon(programIcon());
     timer1_.setParent(this);
     timer1_.setObjectName(QStringLiteral("Timer1"));

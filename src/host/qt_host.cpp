@@ -1,6 +1,7 @@
 #include "host/qt_host.h"
 
 #include "host/system_parameters.h"
+#include "program_info.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,8 +21,6 @@
 namespace pictavo {
 
 namespace {
-
-constexpr const char* kProgramTitle = "Pictavo";
 
 QString decodePath(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
 std::string encodePath(const QString& path) { return QFile::encodeName(path).toStdString(); }

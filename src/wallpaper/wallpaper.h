@@ -5,8 +5,6 @@
 
 namespace pictavo {
 
-inline constexpr unsigned kSetDeskWallpaper = 20;
-inline constexpr unsigned kUpdateIniFile = 1;
 inline constexpr const char* kWallpaperFailedMessage = "壁紙の設定に失敗しました。";
 
 void SetBtn_Click(FormControls& f);

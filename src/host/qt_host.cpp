@@ -199,11 +199,7 @@ Picture QtHost::ClipboardGetData() {
     if (!clipboard) throw HostError("The clipboard is not available");
     QImage image = clipboard->image();
     if (image.isNull()) return {};
-    // The viewport draws from 32-bit pictures, as the file decoder hands them over.
-    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                              : QImage::Format_RGB32);
-    return Picture(std::make_shared<const QImage>(std::move(image)));
+    return drawablePicture(std::move(image));
 }
 
 bool QtHost::ClipboardHasBitmap() {

@@ -1,8 +1,10 @@
 #include "form/rules.h"
 
 #include <cmath>
-#include <cstdio>
+#include <iomanip>
 #include <limits>
+#include <locale>
+#include <sstream>
 
 namespace pictavo {
 
@@ -16,37 +18,29 @@ void recount(FormControls& f) {
     showPosition(f);
 }
 
-std::string formatNumber(double value, std::string_view pattern) {
-    const auto numericEnd = pattern.find_first_not_of("#,0.");
-    const auto numeric = pattern.substr(0, numericEnd);
-    const auto literal = numericEnd == std::string_view::npos ? std::string_view() : pattern.substr(numericEnd);
-    const auto point = numeric.find('.');
-    const int decimals = point == std::string_view::npos ? 0 : static_cast<int>(numeric.size() - point - 1);
-    const bool grouping = numeric.substr(0, point).find(',') != std::string_view::npos;
+namespace {
 
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    std::string digits = buffer;
-    std::string sign;
-    if (!digits.empty() && digits[0] == '-') {
-        sign = "-";
-        digits.erase(0, 1);
-    }
-    const auto dot = digits.find('.');
-    const std::string whole = digits.substr(0, dot);
-    const std::string fraction = dot == std::string::npos ? std::string() : digits.substr(dot);
-    std::string out = sign;
-    for (std::size_t i = 0; i < whole.size(); ++i) {
-        if (grouping && i > 0 && (whole.size() - i) % 3 == 0) out += ',';
-        out += whole[i];
-    }
-    return out + fraction + std::string(literal);
+// Groups of three digits with "," and "." before the decimals, whatever the person's
+// locale: the size text is the same everywhere.
+struct GroupedDigits : std::numpunct<char> {
+    char do_thousands_sep() const override { return ','; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+std::string groupedTenths(double value) {
+    static const std::locale grouped(std::locale::classic(), new GroupedDigits);
+    std::ostringstream out;
+    out.imbue(grouped);
+    out << std::fixed << std::setprecision(1) << value;
+    return out.str();
 }
+
+}  // namespace
 
 std::string sizeText(std::int64_t bytes) {
     const double size = static_cast<double>(bytes);
-    if (size < 1024000) return formatNumber(size / 1000, "#,#0.0KB");
-    return formatNumber(size / 1024000, "#,#0.0MB");
+    if (size < 1024000) return groupedTenths(size / 1000) + "KB";
+    return groupedTenths(size / 1024000) + "MB";
 }
 
 std::string rightText(const std::string& text, std::size_t n) {

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "form/form_controls.h"
 
@@ -19,11 +18,8 @@ void recount(FormControls& f);
 // lstCnt shows position/count: "3/12".
 void showPosition(FormControls& f);
 
-// A number as text after a pattern such as "#,#0.0KB": digit grouping when the pattern has
-// a comma, as many decimals as it has zeros after the point, letters after it as written.
-[[nodiscard]] std::string formatNumber(double value, std::string_view pattern);
-
-// The size text: KB of 1000 bytes below 1,024,000 bytes, MB of 1,024,000 bytes from there.
+// The size text, one decimal and digit groups: KB of 1000 bytes below 1,024,000 bytes, MB
+// of 1,024,000 bytes from there ("999.9KB", "1,024.0KB", "1.0MB").
 [[nodiscard]] std::string sizeText(std::int64_t bytes);
 
 // The last n bytes of a text.

@@ -6,6 +6,7 @@
 #include "browser/browser.h"
 #include "commands/commands.h"
 #include "form/rules.h"
+#include "program_info.h"
 #include "slideshow/slideshow.h"
 #include "view/view.h"
 #include "wallpaper/wallpaper.h"
@@ -111,7 +112,7 @@ void Form1::Form_Resize() {
 }
 
 void Form1::Cls_Click() {
-    if (c.host.MsgBox("プログラムを終了します。", MsgFlags::OkCancelInformation, std::string("Pictavo")) !=
+    if (c.host.MsgBox("プログラムを終了します。", MsgFlags::OkCancelInformation, std::string(kProgramTitle)) !=
         MsgResult::Ok)
         return;
     c.host.ClipboardClear();

@@ -9,6 +9,7 @@
 #include "gui/icons.h"
 #include "gui/main_window.h"
 #include "host/qt_host.h"
+#include "program_info.h"
 
 namespace {
 
@@ -22,12 +23,12 @@ bool displayAvailable() {
 
 int main(int argc, char* argv[]) {
     if (!displayAvailable()) {
-        std::fputs("Pictavo needs a graphical display (set DISPLAY or WAYLAND_DISPLAY).\n", stderr);
+        std::fprintf(stderr, "%s needs a graphical display (set DISPLAY or WAYLAND_DISPLAY).\n", pictavo::kProgramTitle);
         return 1;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Pictavo"));
-    QApplication::setApplicationVersion(QStringLiteral("6.0.2"));
+    QApplication::setApplicationName(QString::fromLatin1(pictavo::kProgramTitle));
+    QApplication::setApplicationVersion(QString::fromLatin1(pictavo::kProgramVersion));
     QApplication::setWindowIcon(pictavo::gui::programIcon());
     pictavo::gui::exitAfterFirstPaintWhenAsked();
 

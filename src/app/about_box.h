@@ -6,6 +6,7 @@
 
 #include "controls/controls.h"
 #include "host/host.h"
+#include "program_info.h"
 
 namespace pictavo::about {
 
@@ -22,13 +23,12 @@ struct Label {
     double pointSize;
     bool bold;
     unsigned rgb;
-    int tabIndex;
 };
 
 inline constexpr std::array<Label, 3> kLabels{{
-    {"Label1", -1, "Pictavo", {210, 180, 2805, 435}, 15.75, true, 0x404040, 3},
-    {"Label2", 0, "Ver:6.0.2", {1635, 660, 885, 330}, 12, false, 0x000000, 2},
-    {"Label2", 1, "© Pictavo", {1485, 1020, 1470, 330}, 12, false, 0x000000, 4},
+    {"Label1", -1, PICTAVO_NAME, {210, 180, 2805, 435}, 15.75, true, 0x404040},
+    {"Label2", 0, "Ver:" PICTAVO_VERSION, {1635, 660, 885, 330}, 12, false, 0x000000},
+    {"Label2", 1, "© " PICTAVO_NAME, {1485, 1020, 1470, 330}, 12, false, 0x000000},
 }};
 
 // The emblem: a 70 x 52 pixel bitmap stretched to this place.

@@ -1,9 +1,12 @@
 #include "app/form1.h"
 
 #include <exception>
+#include <optional>
 
 #include "browser/browser.h"
 #include "commands/commands.h"
+#include "form/rules.h"
+#include "program_info.h"
 #include "slideshow/slideshow.h"
 #include "view/view.h"
 #include "wallpaper/wallpaper.h"
@@ -82,26 +85,27 @@ void Form1::resize(float outerWidth, float outerHeight) {
 }
 
 void Form1::Form_Resize() {
-    if (height() < 4620) {
+    if (height() < kButtonsMinHeight) {
         c.delBtn.setEnabled(false);
         c.svcomBtn.setEnabled(false);
         c.cpyBtn.setEnabled(false);
     }
-    if (height() < 1921) return;
-    if (width() < 2806) return;
-    c.Picture1.setHeight(height() - 1620);
-    c.Picture1.setWidth(width() - 2805);
-    c.HScroll1.setTop(c.Picture1.place().height + 390);
-    c.HScroll1.setLeft(c.Picture1.place().left);
-    c.HScroll1.setWidth(c.Picture1.place().width);
-    c.VScroll1.setLeft(c.Picture1.place().width + 2200);
-    c.VScroll1.setTop(c.Picture1.place().top);
-    c.VScroll1.setHeight(c.Picture1.place().height);
+    const std::optional<WindowLayout> layout = windowLayout(width(), height());
+    if (!layout) return;
+    // In this order: a new Max may move a bar's value, which moves the picture at once.
+    c.Picture1.setHeight(layout->picture.height);
+    c.Picture1.setWidth(layout->picture.width);
+    c.HScroll1.setTop(layout->hscroll.top);
+    c.HScroll1.setLeft(layout->hscroll.left);
+    c.HScroll1.setWidth(layout->hscroll.width);
+    c.VScroll1.setLeft(layout->vscroll.left);
+    c.VScroll1.setTop(layout->vscroll.top);
+    c.VScroll1.setHeight(layout->vscroll.height);
     c.HScroll1.setMax(scrollRange(c.Image1.place().width, c.Picture1.place().width));
     c.VScroll1.setMax(scrollRange(c.Image1.place().height, c.Picture1.place().height));
-    c.dirList.setHeight((c.Picture1.place().height - 300) * 0.4f);
-    c.filList.setTop(c.dirList.place().top + c.dirList.place().height + 20);
-    c.filList.setHeight((c.Picture1.place().height - 300) * 0.6f);
+    c.dirList.setHeight(layout->folders.height);
+    c.filList.setTop(layout->files.top);
+    c.filList.setHeight(layout->files.height);
     fitScrollBar(c.HScroll1, c.Image1.place().width, c.Picture1.place().width, false);
     fitScrollBar(c.VScroll1, c.Image1.place().height, c.Picture1.place().height, false);
     const std::string sep(1, c.host.Separator());
@@ -113,7 +117,7 @@ void Form1::Form_Resize() {
 }
 
 void Form1::Cls_Click() {
-    if (c.host.MsgBox("プログラムを終了します。", MsgFlags::OkCancelInformation, std::string("Pictavo")) !=
+    if (c.host.MsgBox("プログラムを終了します。", MsgFlags::OkCancelInformation, std::string(kProgramTitle)) !=
         MsgResult::Ok)
         return;
     // Our copied picture must not outlive the program; what another program copied since

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "controls/form_controls.h"
+#include "form/form_controls.h"
 
 namespace pictavo {
 

@@ -1,16 +1,8 @@
 #include "browser/browser.h"
 
+#include "form/rules.h"
+
 namespace pictavo {
-
-std::string countText(std::int64_t n) { return std::to_string(n); }
-
-void showPosition(FormControls& f) { f.lstCnt.setText(f.lstPos + "/" + f.lstTotal); }
-
-void recount(FormControls& f) {
-    f.lstTotal = countText(f.filList.listCount());
-    f.lstPos = countText(static_cast<std::int64_t>(f.filList.listIndex()) + 1);
-    showPosition(f);
-}
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "commands/commands.h"
-#include "view/view.h"
+#include "form/rules.h"
 
 namespace pictavo {
 

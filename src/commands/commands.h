@@ -1,7 +1,7 @@
 #pragma once
 // The picture file commands: save as bitmap, rename by saving, delete, copy and paste.
 
-#include "controls/form_controls.h"
+#include "form/form_controls.h"
 
 namespace pictavo {
 

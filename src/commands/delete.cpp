@@ -1,8 +1,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "browser/browser.h"
 #include "commands/commands.h"
+#include "form/rules.h"
 
 namespace pictavo {
 

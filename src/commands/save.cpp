@@ -1,5 +1,5 @@
-#include "browser/browser.h"
 #include "commands/commands.h"
+#include "form/rules.h"
 
 namespace pictavo {
 

@@ -9,6 +9,7 @@
 #include "app/about_box.h"
 #include "gui/icons.h"
 #include "host/host.h"
+#include "program_info.h"
 
 namespace pictavo::gui {
 
@@ -24,7 +25,7 @@ AboutDialog::AboutDialog(Host& host, Runner run, const Units& units, QWidget* pa
 
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setAccessibleName(QStringLiteral("About Pictavo"));
+    frame->setAccessibleName(QStringLiteral("About " PICTAVO_NAME));
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     frame->setGeometry(units.rect(about::kFrame));
 

@@ -1,23 +1,21 @@
 #include "gui/main_window.h"
 
 #include <QApplication>
-#include <QFontMetrics>
-#include <QFrame>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
-#include <QScrollBar>
-#include <QSlider>
-#include <QToolButton>
+#include <algorithm>
+#include <array>
 
 #include "gui/about_dialog.h"
+#include "gui/control_widgets.h"
 #include "gui/icons.h"
 #include "gui/lists.h"
 #include "gui/picture_view.h"
 #include "gui/status_panels.h"
+#include "program_info.h"
 
 namespace pictavo::gui {
 
@@ -44,32 +42,29 @@ private:
     std::function<void()> onFreeMove_;
 };
 
-Glyph glyphOf(const std::string& button) {
-    static const std::map<std::string, Glyph> glyphs{
-        {"svcomBtn", Glyph::SaveBitmap}, {"delBtn", Glyph::Delete},        {"cpyBtn", Glyph::Copy},
-        {"pstBtn", Glyph::Paste},        {"SetBtn", Glyph::SetWallpaper}, {"UnsetBtn", Glyph::UnsetWallpaper},
-        {"stpBtn", Glyph::Stop},         {"autoRn", Glyph::Play},
-    };
-    return glyphs.at(button);
-}
-
-// What each group of the top strip outlines, for screen readers.
-const char* frameName(int index) {
-    switch (index) {
-        case 0: return "Position and slide show";
-        case 1: return "Picture commands";
-        case 2: return "Wall paper";
-        default: return "Spare group";
-    }
-}
+// The picture buttons in the order of the strip, each with its glyph.
+struct ButtonEntry {
+    Button FormControls::*button;
+    Glyph glyph;
+};
+constexpr std::array<ButtonEntry, 8> kButtonTable{{
+    {&FormControls::svcomBtn, Glyph::SaveBitmap},
+    {&FormControls::delBtn, Glyph::Delete},
+    {&FormControls::cpyBtn, Glyph::Copy},
+    {&FormControls::pstBtn, Glyph::Paste},
+    {&FormControls::SetBtn, Glyph::SetWallpaper},
+    {&FormControls::UnsetBtn, Glyph::UnsetWallpaper},
+    {&FormControls::stpBtn, Glyph::Stop},
+    {&FormControls::autoRn, Glyph::Play},
+}};
 
 }  // namespace
 
 MainWindow::MainWindow(Form1& form, QWidget* parent)
     : QMainWindow(parent), form_(form), units_(unitsFor(form.c.host, qApp->devicePixelRatio())) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Pictavo"));
-    setAccessibleName(QStringLiteral("Pictavo"));
+    setWindowTitle(QString::fromLatin1(kProgramTitle));
+    setAccessibleName(windowTitle());
     setWindowIcon(programIcon());
     timer1_.setParent(this);
     timer1_.setObjectName(QStringLiteral("Timer1"));
@@ -124,19 +119,14 @@ QSizeF MainWindow::outerTwips() const {
     return {units_.twipsX(width()) + kFrameWidthTwips, units_.twipsY(clientHeight) + kFrameHeightTwips};
 }
 
-QWidget* MainWindow::widgetFor(const std::string& name) const {
-    const auto it = widgets_.find(name);
-    return it == widgets_.end() ? nullptr : it->second;
-}
-
-void MainWindow::bind(Control& control, QWidget* widget, std::function<void()> extra) {
-    widgets_.emplace(control.name(), widget);
-    auto follow = [this, &control, w = QPointer<QWidget>(widget), extra = std::move(extra)] {
+template <class W>
+void MainWindow::bind(Control& control, W* widget) {
+    auto follow = [this, &control, w = QPointer<W>(widget)] {
         if (!w) return;
         w->setGeometry(units_.rect(control.place()));
         w->setEnabled(control.enabled());
         w->setVisible(control.visible());
-        if (extra) extra();
+        if constexpr (requires(W& x) { x.follow(); }) w->follow();
     };
     control.observe(follow);
     follow();
@@ -175,17 +165,9 @@ void MainWindow::buildSurface() {
     setCentralWidget(surface);
 
     // The frames first: they lie behind the buttons of their groups.
-    for (Frame& member : c.Frame1) {
-        auto* frame = new QFrame(surface);
-        frame->setObjectName(QString::fromStdString(member.name()));
-        frame->setProperty("index", member.index());
-        frame->setAccessibleName(QString::fromLatin1(frameName(member.index())));
-        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-        widgets_.emplace(member.name() + "(" + std::to_string(member.index()) + ")", frame);
-        bind(member, frame);
-    }
+    for (Frame& member : c.Frame1) bind(member, new GroupFrame(member, surface));
 
-    auto* picture = new PictureView(c.Image1, c.host, surface);
+    auto* picture = new PictureView(c.Image1, units_, surface);
     picture->setObjectName(QString::fromStdString(c.Picture1.name()));
     picture->setAccessibleName(QStringLiteral("Picture"));
     bind(c.Picture1, picture);
@@ -193,75 +175,24 @@ void MainWindow::buildSurface() {
         if (p) p->update();
     });
 
-    for (Button* button : c.buttons()) {
-        auto* tool = new QToolButton(surface);
-        tool->setObjectName(QString::fromStdString(button->name()));
-        tool->setIcon(glyphIcon(glyphOf(button->name())));
-        const QRect r = units_.rect(button->place());
-        const int side = std::max(8, std::min(r.width(), r.height()) - 5);
-        tool->setIconSize(QSize(side, side));
-        bind(*button, tool, [button, tool] {
-            const QString tip = QString::fromUtf8(button->toolTip());
-            tool->setToolTip(tip);
-            tool->setAccessibleName(tip);
-        });
-        connect(tool, &QToolButton::clicked, this, [this, button] { run([button] { button->click(); }); });
+    for (const ButtonEntry& entry : kButtonTable) {
+        Button& button = c.*entry.button;
+        const QRect r = units_.rect(button.place());
+        auto* tool = new PictureButton(button, entry.glyph, std::max(8, std::min(r.width(), r.height()) - 5), surface);
+        bind(button, tool);
+        connect(tool, &QToolButton::clicked, this, [this, &button] { run([&button] { button.click(); }); });
     }
 
-    auto* count = new QLineEdit(surface);
-    count->setObjectName(QString::fromStdString(c.lstCnt.name()));
-    count->setAccessibleName(QStringLiteral("Position/count"));
-    count->setReadOnly(true);
-    count->setAlignment(Qt::AlignCenter);
-    count->setTextMargins(0, 0, 0, 0);
-    count->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; }"));
-    const QFont countFont = count->font();
-    bind(c.lstCnt, count, [this, count, countFont] {
-        const QString text = QString::fromUtf8(form_.c.lstCnt.text());
-        if (count->text() == text) return;
-        // Large folders give long texts ("1/100000"): a smaller face, down to one that is
-        // still readable, keeps the text in the box's fixed place rather than cutting it.
-        QFont font = countFont;
-        const int room = count->contentsRect().width() - 4;
-        while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(text) > room)
-            font.setPointSizeF(font.pointSizeF() - 0.5);
-        count->setFont(font);
-        count->setText(text);
-    });
+    bind(c.lstCnt, new CountBox(c.lstCnt, surface));
 
-    auto* slider = new QSlider(Qt::Horizontal, surface);
-    slider->setObjectName(QString::fromStdString(c.Slider1.name()));
-    slider->setRange(c.Slider1.min(), c.Slider1.max());
-    slider->setPageStep(1);
-    slider->setSingleStep(1);
-    slider->setTickPosition(QSlider::TicksBelow);
-    slider->setTickInterval(1);
-    bind(c.Slider1, slider, [this, slider] {
-        const QString tip = QString::fromUtf8(form_.c.Slider1.toolTip());
-        slider->setToolTip(tip);
-        slider->setAccessibleName(tip);
-        const QSignalBlocker quiet(slider);
-        slider->setValue(form_.c.Slider1.value());
-    });
+    auto* slider = new SpeedSlider(c.Slider1, surface);
+    bind(c.Slider1, slider);
     connect(slider, &QSlider::valueChanged, this,
             [this](int value) { run([this, value] { form_.c.Slider1.userScroll(value); }); });
 
     for (ScrollBar* model : {&c.HScroll1, &c.VScroll1}) {
-        auto* bar = new QScrollBar(model->orientation() == Orientation::Horizontal ? Qt::Horizontal : Qt::Vertical,
-                                   surface);
-        bar->setObjectName(QString::fromStdString(model->name()));
-        bar->setAccessibleName(model->orientation() == Orientation::Horizontal ? QStringLiteral("Pan across")
-                                                                               : QStringLiteral("Pan up and down"));
-        bar->setSingleStep(model->smallChange());
-        bar->setPageStep(model->largeChange());
-        // A dragged thumb moves the picture once, when it is let go.
-        bar->setTracking(false);
-        bar->setFocusPolicy(Qt::TabFocus);
-        bind(*model, bar, [model, bar] {
-            const QSignalBlocker quiet(bar);
-            bar->setRange(std::min(0, model->max()), std::max(0, model->max()));
-            bar->setValue(model->value());
-        });
+        auto* bar = new PanBar(*model, surface);
+        bind(*model, bar);
         connect(bar, &QScrollBar::valueChanged, this,
                 [this, model](int value) { run([model, value] { model->userScrollTo(value); }); });
         bar->raise();
@@ -270,7 +201,7 @@ void MainWindow::buildSurface() {
     auto* drives = new DriveBox(c.drvList, surface);
     drives->setObjectName(QString::fromStdString(c.drvList.name()));
     drives->setAccessibleName(QStringLiteral("Drives"));
-    bind(c.drvList, drives, [drives] { drives->follow(); });
+    bind(c.drvList, drives);
     connect(drives, &DriveBox::aboutToOpen, this, [this] { run([this] { form_.c.drvList.refreshDrives(); }); });
     // The list's own input handling finishes before the model runs (and perhaps opens a
     // message box): hence the queued connections of the three lists.
@@ -282,7 +213,7 @@ void MainWindow::buildSurface() {
     auto* folders = new FolderListView(c.dirList, surface);
     folders->setObjectName(QString::fromStdString(c.dirList.name()));
     folders->setAccessibleName(QStringLiteral("Folders"));
-    bind(c.dirList, folders, [folders] { folders->follow(); });
+    bind(c.dirList, folders);
     auto rowOf = [this](const QByteArray& path) {
         const auto& rows = form_.c.dirList.rows();
         for (std::size_t i = 0; i < rows.size(); ++i)
@@ -303,7 +234,7 @@ void MainWindow::buildSurface() {
     auto* files = new FileListView(c.filList, surface);
     files->setObjectName(QString::fromStdString(c.filList.name()));
     files->setAccessibleName(QStringLiteral("Files"));
-    bind(c.filList, files, [files] { files->follow(); });
+    bind(c.filList, files);
     connect(
         files, &FileListView::rowChosen, this,
         [this](int row) { run([this, row] { form_.c.filList.userClick(row); }); }, Qt::QueuedConnection);
@@ -313,7 +244,8 @@ void MainWindow::buildSurface() {
 void MainWindow::orderTabs() {
     QWidget* previous = nullptr;
     for (Control* control : form_.c.tabOrder()) {
-        QWidget* widget = widgetFor(control->name());
+        auto* widget = centralWidget()->findChild<QWidget*>(QString::fromStdString(control->name()),
+                                                            Qt::FindDirectChildrenOnly);
         if (!widget) continue;
         if (previous) QWidget::setTabOrder(previous, widget);
         previous = widget;

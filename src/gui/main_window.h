@@ -7,7 +7,6 @@
 #include <QSizeF>
 #include <QTimer>
 #include <functional>
-#include <map>
 #include <string>
 
 #include "app/form1.h"
@@ -43,8 +42,6 @@ public:
     [[nodiscard]] QSize designSize() const;
     // The outer size in twips that Form_Resize reads.
     [[nodiscard]] QSizeF outerTwips() const;
-    // The widget that shows a control, by the control's name ("Frame1" gives member 0).
-    [[nodiscard]] QWidget* widgetFor(const std::string& name) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -55,8 +52,10 @@ private:
     void buildMenus();
     void buildSurface();
     void orderTabs();
-    // Keeps a widget's place, enabled state and visibility in step with its control.
-    void bind(Control& control, QWidget* widget, std::function<void()> extra = {});
+    // Keeps a widget's place, enabled state and visibility in step with its control, and
+    // has the widget show the rest through its own follow() where it has one.
+    template <class W>
+    void bind(Control& control, W* widget);
     void formResize();
     // Form_Activate, at once or, while an event is running, right after it.
     void activateForm();
@@ -64,7 +63,6 @@ private:
 
     Form1& form_;
     Units units_;
-    std::map<std::string, QWidget*> widgets_;
     StatusPanels* status_ = nullptr;
     QTimer timer1_;
     int depth_ = 0;

@@ -5,8 +5,6 @@
 #include <QPainter>
 #include <cmath>
 
-#include "host/host.h"
-
 namespace pictavo::gui {
 
 VisiblePart visiblePart(QSize viewport, QPoint pictureOrigin, QSize picture) {
@@ -15,8 +13,8 @@ VisiblePart visiblePart(QSize viewport, QPoint pictureOrigin, QSize picture) {
     return {target, target.translated(-pictureOrigin)};
 }
 
-PictureView::PictureView(const Image& image, const Host& host, QWidget* parent)
-    : QWidget(parent), image_(image), host_(host) {
+PictureView::PictureView(const Image& image, const Units& units, QWidget* parent)
+    : QWidget(parent), image_(image), units_(units) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
 }
@@ -29,8 +27,7 @@ void PictureView::paintEvent(QPaintEvent* event) {
 
     // Work in device pixels: the picture is never scaled, whatever the pixel ratio.
     const qreal ratio = devicePixelRatioF();
-    const QPoint origin(static_cast<int>(std::lround(image_.place().left / host_.TwipsPerPixelX())),
-                        static_cast<int>(std::lround(image_.place().top / host_.TwipsPerPixelY())));
+    const QPoint origin(units_.deviceX(image_.place().left), units_.deviceY(image_.place().top));
     const QRectF exposed(event->rect().x() * ratio, event->rect().y() * ratio, event->rect().width() * ratio,
                          event->rect().height() * ratio);
     const QSize viewport(static_cast<int>(std::ceil(width() * ratio)), static_cast<int>(std::ceil(height() * ratio)));

@@ -6,10 +6,7 @@
 #include <QWidget>
 
 #include "controls/controls.h"
-
-namespace pictavo {
-class Host;
-}
+#include "gui/units.h"
 
 namespace pictavo::gui {
 
@@ -23,14 +20,14 @@ struct VisiblePart {
 
 class PictureView : public QWidget {
 public:
-    PictureView(const Image& image, const Host& host, QWidget* parent = nullptr);
+    PictureView(const Image& image, const Units& units, QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     const Image& image_;
-    const Host& host_;
+    Units units_;
 };
 
 }  // namespace pictavo::gui

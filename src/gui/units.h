@@ -16,6 +16,9 @@ struct Units {
     // Twips per logical pixel: 15 at 96 DPI.
     double twipsPerPixelX = 15;
     double twipsPerPixelY = 15;
+    // Twips per device pixel, as the host counts them: one picture pixel is one device pixel.
+    float twipsPerDevicePixelX = 15;
+    float twipsPerDevicePixelY = 15;
 
     [[nodiscard]] int x(double twips) const { return static_cast<int>(std::lround(twips / twipsPerPixelX)); }
     [[nodiscard]] int y(double twips) const { return static_cast<int>(std::lround(twips / twipsPerPixelY)); }
@@ -25,6 +28,10 @@ struct Units {
         const int left = x(p.left), top = y(p.top);
         return {left, top, x(p.left + p.width) - left, y(p.top + p.height) - top};
     }
+
+    // Twips to device pixels, for drawing pictures at their natural size.
+    [[nodiscard]] int deviceX(float twips) const { return static_cast<int>(std::lround(twips / twipsPerDevicePixelX)); }
+    [[nodiscard]] int deviceY(float twips) const { return static_cast<int>(std::lround(twips / twipsPerDevicePixelY)); }
 
     [[nodiscard]] float twipsX(int pixels) const { return static_cast<float>(pixels * twipsPerPixelX); }
     [[nodiscard]] float twipsY(int pixels) const { return static_cast<float>(pixels * twipsPerPixelY); }

@@ -580,29 +580,4 @@ void FileHost::SavePicture(const Picture& picture, const std::string& path) {
     }
 }
 
-std::vector<Volume> systemVolumes() {
-    std::vector<Volume> volumes{{"/", "/", "File System"}};
-    std::ifstream mounts("/proc/self/mounts");
-    std::string device, mountPoint, rest;
-    while (mounts >> device >> mountPoint && std::getline(mounts, rest)) {
-        // Octal escapes (\040 for a blank) in mount points.
-        std::string decoded;
-        for (std::size_t i = 0; i < mountPoint.size(); ++i) {
-            if (mountPoint[i] == '\\' && i + 3 < mountPoint.size()) {
-                decoded += static_cast<char>(std::stoi(mountPoint.substr(i + 1, 3), nullptr, 8));
-                i += 3;
-            } else {
-                decoded += mountPoint[i];
-            }
-        }
-        const bool personal = decoded.rfind("/media/", 0) == 0 || decoded.rfind("/run/media/", 0) == 0 ||
-                              decoded.rfind("/mnt/", 0) == 0;
-        if (!personal) continue;
-        if (std::any_of(volumes.begin(), volumes.end(), [&](const Volume& v) { return v.drive == decoded; }))
-            continue;
-        volumes.push_back({decoded, decoded, fs::path(decoded).filename().native()});
-    }
-    return volumes;
-}
-
 }  // namespace pictavo

@@ -6,7 +6,8 @@
 namespace pictavo {
 
 // Natural, case-insensitive order of file names: "img2" before "img10", "a" beside "A".
-// Ties are broken by the exact bytes so that the order is total.
+// Ties are broken by the exact bytes so that the order is total. Own code: QCollator
+// orders decoded text by the person's locale, and these names are native bytes.
 [[nodiscard]] bool naturalLess(std::string_view a, std::string_view b);
 
 // A key whose plain byte order is naturalLess's order up to the tie-break: sorting many

@@ -12,4 +12,11 @@ bool Picture::isNull() const { return !image_; }
 int Picture::widthPx() const { return image_ ? image_->width() : 0; }
 int Picture::heightPx() const { return image_ ? image_->height() : 0; }
 
+Picture drawablePicture(QImage image) {
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                              : QImage::Format_RGB32);
+    return Picture(std::make_shared<const QImage>(std::move(image)));
+}
+
 }  // namespace pictavo

@@ -23,4 +23,8 @@ private:
     std::shared_ptr<const QImage> image_;
 };
 
+// A picture in the form the viewport draws from: 32 bits per pixel, premultiplied where
+// the image has transparency. Every image that enters the program goes through here.
+[[nodiscard]] Picture drawablePicture(QImage image);
+
 }  // namespace pictavo

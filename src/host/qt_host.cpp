@@ -1,6 +1,7 @@
 #include "host/qt_host.h"
 
 #include "host/system_parameters.h"
+#include "program_info.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -22,7 +23,6 @@ namespace pictavo {
 
 namespace {
 
-constexpr const char* kProgramTitle = "Pictavo";
 // Offered beside the image data of a copied picture; holds the copying run's token.
 constexpr const char* kOwnPictureType = "application/x-pictavo-picture";
 
@@ -216,11 +216,7 @@ Picture QtHost::ClipboardGetData() {
     if (!clipboard) throw HostError("The clipboard is not available");
     QImage image = clipboard->image();
     if (image.isNull()) return {};
-    // The viewport draws from 32-bit pictures, as the file decoder hands them over.
-    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                              : QImage::Format_RGB32);
-    return Picture(std::make_shared<const QImage>(std::move(image)));
+    return drawablePicture(std::move(image));
 }
 
 bool QtHost::ClipboardHasBitmap() {

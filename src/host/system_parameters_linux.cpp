@@ -1,4 +1,6 @@
 #ifndef _WIN32
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
@@ -106,11 +108,13 @@ int kdeWallpaper(const std::string& path) {
         " d.writeConfig('Image', '" + uri + "');"
         " if (d.readConfig('Image') == '" + uri + "') ok++; }"
         "print(ok == all.length && ok > 0 ? 'ok' : 'failed');";
-    for (const char* tool : {"qdbus6", "qdbus", "qdbus-qt6"}) {
-        const auto out = run(tool, {"org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript", script});
-        if (out) return QString::fromUtf8(*out).trimmed() == "ok" ? 1 : 0;
-    }
-    return 0;
+    QDBusMessage call = QDBusMessage::createMethodCall("org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
+                                                       "evaluateScript");
+    call << script;
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kProgramTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return 0;
+    // The reply is what the script printed.
+    return reply.arguments().front().toString().trimmed() == "ok" ? 1 : 0;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "slideshow/slideshow.h"
 
-#include "browser/browser.h"
-#include "view/view.h"
+#include "form/rules.h"
 
 namespace pictavo {
 

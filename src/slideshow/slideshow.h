@@ -1,7 +1,7 @@
 #pragma once
 // The slide show: Play, the timed step through the file list, Stop and the speed.
 
-#include "controls/form_controls.h"
+#include "form/form_controls.h"
 
 namespace pictavo {
 

@@ -1,10 +1,12 @@
 #include "wallpaper/wallpaper.h"
 
+#include "host/system_parameters.h"
+
 namespace pictavo {
 
 namespace {
 void setWallpaper(FormControls& f, const std::string& path) {
-    if (f.host.SystemParametersInfoA(kSetDeskWallpaper, 0, path, kUpdateIniFile) == 0)
+    if (f.host.SystemParametersInfoA(os::kSpiSetDeskWallpaper, 0, path, os::kSpifUpdateIniFile) == 0)
         f.host.MsgBox(kWallpaperFailedMessage, MsgFlags::OkOnly);
 }
 }  // namespace

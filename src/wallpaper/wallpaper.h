@@ -1,12 +1,10 @@
 #pragma once
 // Setting and clearing the desktop wall paper through the system's one call.
 
-#include "controls/form_controls.h"
+#include "form/form_controls.h"
 
 namespace pictavo {
 
-inline constexpr unsigned kSetDeskWallpaper = 20;
-inline constexpr unsigned kUpdateIniFile = 1;
 inline constexpr const char* kWallpaperFailedMessage = "壁紙の設定に失敗しました。";
 
 void SetBtn_Click(FormControls& f);

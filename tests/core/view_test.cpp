@@ -9,6 +9,7 @@
 #include <functional>
 #include <random>
 
+#include "form/rules.h"
 #include "support/form_fixture.h"
 #include "support/permissions.h"
 #include "view/view.h"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controls/controls.h"
+#include "form/layout.h"
 #include "host/host.h"
 
 namespace pictavo {
@@ -23,7 +24,7 @@ struct FormControls {
     StatusBar StatusBar1{"StatusBar1"};
     Button cpyBtn{"cpyBtn", {720, 30, 320, 315}};
     TextBox filSize{"filSize"};
-    PictureBox Picture1{"Picture1", {2220, 420, 3645, 2745}};
+    PictureBox Picture1{"Picture1", kViewportDesign};
     Image Image1{"Image1"};
     ScrollBar VScroll1{"VScroll1", Orientation::Vertical};
     ScrollBar HScroll1{"HScroll1", Orientation::Horizontal};
@@ -59,8 +60,6 @@ struct FormControls {
     std::string lstPos;
     std::string lstTotal;
 
-    // The picture buttons in the order of the strip.
-    [[nodiscard]] std::array<Button*, 8> buttons();
     // The menu entries in menu-bar order: Edit, its four items, Close, Version.
     [[nodiscard]] std::array<MenuItem*, 7> menuEntries();
     // The controls that take the keyboard focus, in tab order.

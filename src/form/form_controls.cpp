@@ -1,12 +1,12 @@
-#include "controls/form_controls.h"
+#include "form/form_controls.h"
 
 namespace pictavo {
 
 FormControls::FormControls(Host& h)
     : host(h),
       drvList("drvList", {75, 405, 2025, 300}, h),
-      dirList("dirList", {75, 720, 2025, 1140}, h),
-      filList("filList", {60, 1860, 2055, 1530}, h, kFilePattern) {
+      dirList("dirList", kFolderListDesign, h),
+      filList("filList", kFileListDesign, h, kFilePattern) {
     CommonDialog1.initDir = h.StartFolder();
     pstBtn.setToolTip("Paste from clipboard");
     cpyBtn.setToolTip("Copy to clipboard");
@@ -31,20 +31,17 @@ FormControls::FormControls(Host& h)
     Slider1.setEnabled(false);
 
     // The scroll bars start hidden along the viewport's bottom and right edges.
+    const ScrollBarPlaces bars = scrollBarPlaces(Picture1.place());
     HScroll1.setVisible(false);
-    HScroll1.setLeft(2220);
-    HScroll1.setTop(2745 + 390);
-    HScroll1.setWidth(3645);
-    HScroll1.setHeight(240);
+    HScroll1.setLeft(bars.horizontal.left);
+    HScroll1.setTop(bars.horizontal.top);
+    HScroll1.setWidth(bars.horizontal.width);
+    HScroll1.setHeight(bars.horizontal.height);
     VScroll1.setVisible(false);
-    VScroll1.setLeft(3645 + 2200);
-    VScroll1.setTop(420);
-    VScroll1.setWidth(255);
-    VScroll1.setHeight(2745);
-}
-
-std::array<Button*, 8> FormControls::buttons() {
-    return {&svcomBtn, &delBtn, &cpyBtn, &pstBtn, &SetBtn, &UnsetBtn, &stpBtn, &autoRn};
+    VScroll1.setLeft(bars.vertical.left);
+    VScroll1.setTop(bars.vertical.top);
+    VScroll1.setWidth(bars.vertical.width);
+    VScroll1.setHeight(bars.vertical.height);
 }
 
 std::array<MenuItem*, 7> FormControls::menuEntries() { return {&Edit, &bmp, &renm, &Del, &Cpy, &Cls, &Version}; }

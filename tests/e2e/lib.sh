@@ -14,11 +14,14 @@ LSTCNT_X=163 LSTCNT_Y=4 LSTCNT_W=49 LSTCNT_H=18
 FILLIST_X=4 FILLIST_Y=115
 # The area below the menu bar at the window's design size (6330 x 3705 twips).
 CLIENT_W=422 CLIENT_H=247
+# The viewport's top-left corner.
+PICTURE1_X=148 PICTURE1_Y=28
 
 # A failure leaves a picture of the screen here for a look afterwards.
 failure_shot="$PWD/e2e_${scenario}_failure.png"
 tmp="$(mktemp -d)"
 xvfb_pid="" app_pid="" display=""
+[[ -v program_args ]] || program_args=()
 
 cleanup() {
   [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null
@@ -69,7 +72,7 @@ start_pictavo() {
   unset WAYLAND_DISPLAY
 
   env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$tmp/run" QT_QPA_PLATFORM=xcb "$@" \
-    "$program" >"$tmp/pictavo.log" 2>&1 &
+    "$program" "${program_args[@]}" >"$tmp/pictavo.log" 2>&1 &
   app_pid=$!
   # Wait for the first window, or for the program to end, whichever comes first.
   timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" >"$tmp/windows" 2>/dev/null &

@@ -68,7 +68,6 @@ title="$(xdotool getwindowname "$window")"
 # Open the bitmap (the third name) and look at the viewport: the picture's own
 # pixels at its top-left corner, one picture pixel per screen pixel, and the
 # viewport's background right of its 120 px width.
-PICTURE1_X=148 PICTURE1_Y=28
 xdotool mousemove --window "$window" $((FILLIST_X + 40)) $((menu_h + FILLIST_Y + 8 + 2 * 14)) click 1
 sleep 0.3
 check_no_message_box "a click on delta.bmp"

@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "gui/about_dialog.h"
+#include "gui/hand_panning.h"
 #include "gui/icons.h"
 #include "gui/lists.h"
 #include "gui/picture_view.h"
@@ -192,6 +193,8 @@ void MainWindow::buildSurface() {
     c.Image1.observe([p = QPointer<QWidget>(picture)] {
         if (p) p->update();
     });
+    new HandPanning(picture, c.HScroll1, c.VScroll1, units_,
+                    [this](const std::function<void()>& event) { run(event); });
 
     for (Button* button : c.buttons()) {
         auto* tool = new QToolButton(surface);

@@ -9,28 +9,14 @@ set -uo pipefail
 program="$1"
 scenario=screen_reader
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-for tool in dbus-daemon /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/pictavo test installs it)"
-done
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || fail "python3-pyatspi is not installed"
-
-# A session bus of this script's own, and the accessibility bus on it.
-bus="$(dbus-daemon --session --fork --print-address=1 --print-pid=1)" || fail "could not start a D-Bus session bus"
-export DBUS_SESSION_BUS_ADDRESS="$(head -n 1 <<<"$bus")"
-bus_pid="$(tail -n 1 <<<"$bus")"
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-launcher_pid=$!
-trap 'kill "$launcher_pid" "$bus_pid" 2>/dev/null; cleanup' EXIT
-
 # A folder deep enough that the path does not fit the message panel.
 deep="$pics/holidays in the mountains/second week/the long walk to the lake"
 mkdir -p "$deep"
 make_picture 300x200 xc:'#3070b0' "$deep/view from the summit.jpg"
 program_args=("$deep/view from the summit.jpg")
-start_pictavo QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
-
-/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/read_screen.py" "$app_pid" 15 >"$tmp/screen.txt" 2>"$tmp/screen.err" ||
-  fail "AT-SPI could not read the program: $(cat "$tmp/screen.err")"
+start_accessibility
+start_pictavo
+read_screen
 
 # role name description for a line; fails unless one line has exactly that name.
 has() { # role name [description]

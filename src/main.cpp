@@ -1,9 +1,18 @@
 // Pictavo: starts the Qt application, the host services and the main form.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "app/form1.h"
+#include "app/open_path.h"
 #include "gui/about_dialog.h"
 #include "gui/first_paint_exit.h"
 #include "gui/icons.h"
@@ -13,15 +22,66 @@
 
 namespace {
 
+constexpr const char* kHelp =
+    "Usage: pictavo [FILE | FOLDER]\n"
+    "Browse folders and view JPEG, BMP and GIF pictures.\n"
+    "\n"
+    "With a folder, Pictavo opens it in its folder browser; with a picture file, it opens\n"
+    "the file's folder and shows the picture. Without either it starts in your Pictures\n"
+    "folder.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "  -v, --version  show the version and exit\n";
+
 // Qt aborts with a long diagnostic when it finds no display; say it in one sentence.
 bool displayAvailable() {
     return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// The path as given, made absolute; its bytes are kept as they are, since a name need not
+// be valid UTF-8.
+std::string absolutePath(const std::string& arg) {
+    if (!arg.empty() && arg[0] == '/') return arg;
+    std::string cwd(4096, '\0');
+    while (!::getcwd(cwd.data(), cwd.size())) {
+        if (errno != ERANGE) return arg;
+        cwd.resize(cwd.size() * 2);
+    }
+    cwd.resize(std::strlen(cwd.c_str()));
+    return cwd == "/" ? "/" + arg : cwd + "/" + arg;
+}
+
+// Why the path cannot be opened, or "" when it can be read.
+std::string unreadable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    const int need = S_ISDIR(st.st_mode) ? R_OK | X_OK : R_OK;
+    if (::access(path.c_str(), need) != 0) return std::strerror(errno);
+    return {};
+}
+
+void cannotOpen(const std::string& path, const std::string& why) {
+    std::fprintf(stderr, "pictavo: cannot open %s: %s\n", path.c_str(), why.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Help and version need no display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "-v" || arg == "--version") {
+            std::printf("%s %s\n", pictavo::kProgramTitle, pictavo::kProgramVersion);
+            return 0;
+        }
+    }
     if (!displayAvailable()) {
         std::fprintf(stderr, "%s needs a graphical display (set DISPLAY or WAYLAND_DISPLAY).\n", pictavo::kProgramTitle);
         return 1;
@@ -31,6 +91,24 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QString::fromLatin1(pictavo::kProgramVersion));
     QApplication::setWindowIcon(pictavo::gui::programIcon());
     pictavo::gui::exitAfterFirstPaintWhenAsked();
+
+    // What is left once Qt has taken its own options: at most one path, as raw bytes.
+    std::optional<std::string> startPath;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "pictavo: unknown option %s\n%s", arg.c_str(), kHelp);
+            return 2;
+        } else if (startPath) {
+            std::fprintf(stderr, "pictavo: one file or folder at most\n%s", kHelp);
+            return 2;
+        } else {
+            startPath = arg;
+        }
+    }
 
     pictavo::QtHost host;
     pictavo::Form1 form(host);
@@ -44,6 +122,12 @@ int main(int argc, char* argv[]) {
     // A starting folder that cannot be opened is reported, and the window comes up all
     // the same.
     window.run([&form] { form.Form_Load(); });
+    if (startPath) {
+        const std::string path = absolutePath(*startPath);
+        std::string why = unreadable(path);
+        if (why.empty()) window.run([&] { why = pictavo::openStartPath(form.c, path); });
+        if (!why.empty()) cannotOpen(*startPath, why);
+    }
     window.show();
     return QApplication::exec();
 }

@@ -117,7 +117,19 @@ void FileListView::mouseMoveEvent(QMouseEvent* event) {
     input_ = false;
 }
 
+namespace {
+bool isCopyKey(const QKeyEvent* event) {
+    return event->matches(QKeySequence::Copy) ||
+           (event->key() == Qt::Key_C && (event->modifiers() & Qt::ControlModifier));
+}
+}  // namespace
+
 void FileListView::keyPressEvent(QKeyEvent* event) {
+    // Copy is the picture's command: a list never puts a file name on the clipboard.
+    if (isCopyKey(event)) {
+        event->ignore();
+        return;
+    }
     input_ = true;
     QListView::keyPressEvent(event);
     input_ = false;
@@ -197,6 +209,10 @@ void FolderListView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void FolderListView::keyPressEvent(QKeyEvent* event) {
+    if (isCopyKey(event)) {
+        event->ignore();
+        return;
+    }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (currentRow() >= 0) emit rowOpened(pathOf(currentRow()));
         event->accept();

@@ -11,6 +11,7 @@
 
 #include "gui/about_dialog.h"
 #include "gui/control_widgets.h"
+#include "gui/hand_panning.h"
 #include "gui/icons.h"
 #include "gui/lists.h"
 #include "gui/picture_view.h"
@@ -156,6 +157,26 @@ void MainWindow::buildMenus() {
     for (MenuItem* item : {&c.bmp, &c.renm, &c.Del, &c.Cpy}) bindAction(*item, edit->addAction(QString()));
     bindAction(c.Cls, bar->addAction(QString()));
     bindAction(c.Version, bar->addAction(QString()));
+
+    // The desktop's usual keys for the commands; a key works only while its command is
+    // enabled and shown, and the menu shows it beside the command.
+    const std::pair<MenuItem*, QKeySequence> keys[] = {
+        {&c.bmp, QKeySequence(Qt::CTRL | Qt::Key_S)}, {&c.Cpy, QKeySequence(Qt::CTRL | Qt::Key_C)},
+        {&c.Del, QKeySequence(Qt::Key_Delete)},       {&c.Cls, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {&c.Version, QKeySequence(Qt::Key_F1)}};
+    for (const auto& [item, key] : keys) findChild<QAction*>(QString::fromStdString(item->name()))->setShortcut(key);
+
+    // Paste has a button only; its key follows the button's state.
+    auto* paste = new QAction(QStringLiteral("Paste from clipboard"), this);
+    paste->setObjectName(QStringLiteral("pasteKey"));
+    paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    addAction(paste);
+    auto followPaste = [&button = c.pstBtn, a = QPointer<QAction>(paste)] {
+        if (a) a->setEnabled(button.enabled() && button.visible());
+    };
+    c.pstBtn.observe(followPaste);
+    followPaste();
+    connect(paste, &QAction::triggered, this, [this] { run([this] { form_.c.pstBtn.click(); }); });
 }
 
 void MainWindow::buildSurface() {
@@ -174,6 +195,8 @@ void MainWindow::buildSurface() {
     c.Image1.observe([p = QPointer<QWidget>(picture)] {
         if (p) p->update();
     });
+    new HandPanning(picture, c.HScroll1, c.VScroll1, units_,
+                    [this](const std::function<void()>& event) { run(event); });
 
     for (const ButtonEntry& entry : kButtonTable) {
         Button& button = c.*entry.button;

@@ -17,7 +17,9 @@ StatusPanels::StatusPanels(const StatusBar& bar, const Units& units, QWidget* pa
     for (int i = 1; i <= 4; ++i) {
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("StatusBar1_panel%1").arg(i));
-        label->setAccessibleName(QString::fromLatin1(kPanelNames[i - 1]));
+        // A screen reader reads the panel's whole text as its name (set as the text
+        // changes); what the panel is for is its description.
+        label->setAccessibleDescription(QString::fromLatin1(kPanelNames[i - 1]));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -60,6 +62,9 @@ void StatusPanels::showPanel(int index) {
     const QString shown = label->fontMetrics().elidedText(full, Qt::ElideMiddle, room);
     label->setText(shown);
     label->setToolTip(shown == full ? QString() : full);
+    // Not the shortened text on screen: the whole path. A label without an accessible name
+    // would be read by its shown text, and one with a fixed name would hide the text.
+    label->setAccessibleName(full);
 }
 
 void StatusPanels::resizeEvent(QResizeEvent* event) {

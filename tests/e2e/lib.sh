@@ -14,15 +14,20 @@ LSTCNT_X=163 LSTCNT_Y=4 LSTCNT_W=49 LSTCNT_H=18
 FILLIST_X=4 FILLIST_Y=115
 # The area below the menu bar at the window's design size (6330 x 3705 twips).
 CLIENT_W=422 CLIENT_H=247
+# The viewport's top-left corner.
+PICTURE1_X=148 PICTURE1_Y=28
 
 # A failure leaves a picture of the screen here for a look afterwards.
 failure_shot="$PWD/e2e_${scenario}_failure.png"
 tmp="$(mktemp -d)"
 xvfb_pid="" app_pid="" display=""
+[[ -v program_args ]] || program_args=()
 
+bus_pids=()
 cleanup() {
   [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null
+  ((${#bus_pids[@]})) && kill "${bus_pids[@]}" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$tmp"
 }
@@ -70,7 +75,7 @@ start_pictavo() {
 
   env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$tmp/run" \
     QT_QPA_PLATFORM=xcb "$@" \
-    "$program" >"$tmp/pictavo.log" 2>&1 &
+    "$program" "${program_args[@]}" >"$tmp/pictavo.log" 2>&1 &
   app_pid=$!
   # Wait for the first window, or for the program to end, whichever comes first.
   timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" >"$tmp/windows" 2>/dev/null &
@@ -205,4 +210,48 @@ wait_boxes_closed() { # what the person just did
 pixel_at() { # x y (window coordinates)
   import -window "$window" "$tmp/window.png" 2>/dev/null || fail "could not take a picture of the window"
   convert "$tmp/window.png" -format "%[pixel:p{$1,$2}]" info: 2>/dev/null
+}
+
+# A D-Bus session bus of the script's own with the accessibility bus on it, so that the
+# program can be read as a screen reader reads it (read_screen). Call before start_pictavo.
+start_accessibility() {
+  local bus
+  for tool in dbus-daemon /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/pictavo test installs it)"
+  done
+  /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || fail "python3-pyatspi is not installed"
+  bus="$(dbus-daemon --session --fork --print-address=1 --print-pid=1)" || fail "could not start a D-Bus session bus"
+  export DBUS_SESSION_BUS_ADDRESS="$(head -n 1 <<<"$bus")"
+  bus_pids+=("$(tail -n 1 <<<"$bus")")
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  bus_pids+=($!)
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
+# Reads the whole program through AT-SPI into $tmp/screen.txt: one line per accessible
+# object with its depth, role, name and description, separated by tabs.
+read_screen() {
+  /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/read_screen.py" "$app_pid" 15 >"$tmp/screen.txt" 2>"$tmp/screen.err" ||
+    fail "AT-SPI could not read the program: $(cat "$tmp/screen.err")"
+}
+
+# The whole text of a status-bar panel as a screen reader reads it; the panel is named by
+# its role: Message, File size, Date or Time.
+panel_text() { # role
+  read_screen
+  awk -F'\t' -v d="$1" '$2 == "label" && $4 == d { print $3; exit }' "$tmp/screen.txt"
+}
+
+# Does what a person does (xdotool arguments) and returns the message panel's text once it
+# has changed (or, after five seconds, as it stands).
+message_after() {
+  local before i text
+  before="$(panel_text Message)"
+  xdotool "$@"
+  for ((i = 0; i < 50; i++)); do
+    text="$(panel_text Message)"
+    [[ "$text" != "$before" ]] && break
+    sleep 0.1
+  done
+  printf '%s' "$text"
 }

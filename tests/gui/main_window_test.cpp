@@ -384,5 +384,27 @@ TEST_F(GuiTest, StatusBarShowsFourPermanentPanels) {
     EXPECT_EQ(window->statusBar()->accessibleName(), QStringLiteral("Status"));
 }
 
+TEST_F(GuiTest, AScreenReaderReadsEachPanelsWholeTextAndItsRole) {
+    const auto folder = host.startFolder() / "a folder whose name is far too long for the message panel";
+    fs::create_directories(folder);
+    writePicture(folder / "picture.bmp", 10, 10);
+    start();
+    window->run([&] { form.c.dirList.setPath(host.hostPath(folder)); });
+    window->run([&] { form.c.filList.userClick(0); });
+    window->statusBar()->resize(window->width(), window->statusBar()->height());
+    const auto panel = [&](int i) {
+        return window->statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_panel%1").arg(i));
+    };
+    const QString full = QString::fromStdString(host.hostPath(folder / "picture.bmp"));
+    EXPECT_NE(panel(1)->text(), full);  // shortened on screen
+    EXPECT_EQ(panel(1)->accessibleName(), full);
+    EXPECT_EQ(panel(1)->accessibleDescription(), QStringLiteral("Message"));
+    EXPECT_EQ(panel(2)->accessibleName(), QString::fromUtf8(form.c.StatusBar1.displayText(2)));
+    EXPECT_EQ(panel(2)->accessibleDescription(), QStringLiteral("File size"));
+    EXPECT_EQ(panel(3)->accessibleDescription(), QStringLiteral("Date"));
+    EXPECT_EQ(panel(4)->accessibleName(), QString::fromUtf8(form.c.StatusBar1.displayText(4)));
+    EXPECT_EQ(panel(4)->accessibleDescription(), QStringLiteral("Time"));
+}
+
 }  // namespace
 }  // namespace pictavo::test

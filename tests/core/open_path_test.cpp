@@ -1,0 +1,106 @@
+// Starting with a path: a folder opens in the browser, a picture opens as a click on its
+// name would, and anything else leaves the normal start-up with one reason.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/open_path.h"
+#include "support/form_fixture.h"
+
+namespace fs = std::filesystem;
+using namespace pictavo;
+using pictavo::test::FormFixture;
+using pictavo::test::syntaxName;
+using pictavo::test::writeBytes;
+using pictavo::test::writePicture;
+
+namespace {
+
+class OpenWith : public ::testing::TestWithParam<PathSyntax> {
+protected:
+    FormFixture f{GetParam()};
+    void SetUp() override { fs::create_directories(otherFolder()); }
+    bool windows() const { return GetParam() == PathSyntax::Windows; }
+    // A folder on the second drive (Windows) or beside the start folder (POSIX).
+    fs::path otherFolder() const { return windows() ? f.host.root() / "d" / "trip" : f.host.root() / "trip"; }
+    std::string opened(const fs::path& real) {
+        std::string why;
+        f.form->dispatch([&] { why = openStartPath(f.c(), f.host.hostPath(real)); });
+        return why;
+    }
+};
+
+TEST_P(OpenWith, AFolderOpensWithItsDriveAndFolderListsFollowing) {
+    writePicture(otherFolder() / "b.jpg", 4, 4);
+    writePicture(otherFolder() / "a.gif", 4, 4);
+    f.start({"home.bmp"});
+    EXPECT_EQ(opened(otherFolder()), "");
+    auto& c = f.c();
+    EXPECT_EQ(c.drvList.drive(), windows() ? "d:" : "/");
+    EXPECT_EQ(c.dirList.path(), f.host.hostPath(otherFolder()));
+    EXPECT_TRUE(c.dirList.rows().back().open);
+    EXPECT_EQ(c.filList.names(), (std::vector<std::string>{"a.gif", "b.jpg"}));
+    EXPECT_EQ(c.lstCnt.text(), "0/2");
+    EXPECT_TRUE(c.Image1.picture().isNull());
+    EXPECT_FALSE(c.autoRn.enabled());
+    EXPECT_TRUE(f.host.messages.empty());
+}
+
+TEST_P(OpenWith, APictureIsShownAsAClickOnItsNameWould) {
+    for (const char* n : {"1.jpg", "2.bmp", "3.jpg"}) writePicture(otherFolder() / n, 8, 6);
+    f.start({"home.bmp"});
+    EXPECT_EQ(opened(otherFolder() / "2.bmp"), "");
+    auto& c = f.c();
+    EXPECT_EQ(c.dirList.path(), f.host.hostPath(otherFolder()));
+    EXPECT_EQ(c.filList.listIndex(), 1);
+    EXPECT_EQ(c.lstCnt.text(), "2/3");
+    EXPECT_EQ(c.picPath, f.host.hostPath(otherFolder() / "2.bmp"));
+    EXPECT_EQ(c.Image1.picture().widthPx(), 8);
+    EXPECT_TRUE(c.SetBtn.enabled());  // a bitmap
+    EXPECT_TRUE(c.autoRn.enabled());
+    EXPECT_FALSE(c.StatusBar1.panel(2).text.empty());
+    EXPECT_TRUE(f.host.messages.empty());
+}
+
+TEST_P(OpenWith, WhatCannotBeOpenedLeavesTheNormalStartAndSaysWhy) {
+    writeBytes(otherFolder() / "notes.txt", "text");
+    writeBytes(otherFolder() / "broken.jpg", "not a picture");
+    f.start({"home.bmp"});
+    auto& c = f.c();
+    const std::string startFolder = c.dirList.path();
+
+    EXPECT_NE(opened(otherFolder() / "missing"), "");
+    EXPECT_EQ(c.dirList.path(), startFolder);
+    EXPECT_EQ(c.lstCnt.text(), "0/1");
+
+    // A file that the list does not show: its folder opens, nothing is selected.
+    EXPECT_NE(opened(otherFolder() / "notes.txt").find("notes.txt"), std::string::npos);
+    EXPECT_EQ(c.dirList.path(), f.host.hostPath(otherFolder()));
+    EXPECT_EQ(c.filList.listIndex(), -1);
+    EXPECT_TRUE(f.host.messages.empty());
+
+    // A listed file that does not decode: the same message as a click on it.
+    EXPECT_EQ(opened(otherFolder() / "broken.jpg"), "");
+    EXPECT_EQ(f.host.messages.size(), 1u);
+    EXPECT_TRUE(c.Image1.picture().isNull());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothSyntaxes, OpenWith, ::testing::Values(PathSyntax::Posix, PathSyntax::Windows), syntaxName);
+
+TEST(OpenWith, ANameThatIsNotUtf8IsOpenedByItsBytes) {
+    FormFixture f;
+    const fs::path folder = f.host.root() / "odd";
+    fs::create_directories(folder);
+    writePicture(folder / "x.jpg", 5, 3);
+    const std::string name = "\xff\xfe photo \xe9.jpg";
+    fs::rename(folder / "x.jpg", folder / name);
+    f.start({});
+    std::string why;
+    f.form->dispatch([&] { why = openStartPath(f.c(), (folder / name).native()); });
+    EXPECT_EQ(why, "");
+    EXPECT_EQ(f.c().filList.fileName(), name);
+    EXPECT_EQ(f.c().Image1.picture().widthPx(), 5);
+}
+
+}  // namespace

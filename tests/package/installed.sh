@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it with apt-get the way a person would, starts the
+# installed program in a private X server with a picture to open (as a file manager's
+# "Open with" does), and removes the package again. Installing changes the machine, so
+# this runs only where it is asked for (PICTAVO_INSTALL_CHECK=1, as CI sets it on its clean
+# machine); elsewhere it is skipped.
+#
+# usage: installed.sh BUILD_DIR
+set -uo pipefail
+
+build="$(cd "$1" && pwd)"
+if [[ "${PICTAVO_INSTALL_CHECK:-}" != 1 ]]; then
+  echo "Skipped: set PICTAVO_INSTALL_CHECK=1 to install, start and remove the package on this machine."
+  exit 77
+fi
+if [[ "$(dpkg-query -W -f='${db:Status-Status}' pictavo 2>/dev/null)" == installed ]]; then
+  echo "Skipped: a pictavo package is installed here already, and this check would remove it."
+  exit 77
+fi
+
+out="$(mktemp -d)"
+installed=""
+remove_package() {
+  if [[ -n "$installed" ]]; then
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -q pictavo >"$out/remove.log" 2>&1 ||
+      { cat "$out/remove.log"; return 1; }
+    installed=""
+  fi
+}
+trap 'remove_package; rm -rf "$out"' EXIT
+die() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$out" >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log"; die "cpack could not build the package"; }
+deb="$(ls "$out"/pictavo_*.deb 2>/dev/null | head -n 1)"
+[[ -n "$deb" ]] || die "cpack made no pictavo_*.deb"
+echo "Package $(basename "$deb"), Depends: $(dpkg-deb -f "$deb" Depends)"
+[[ "$(dpkg-deb -f "$deb" Depends)" == *libqt6widgets6* ]] || die "the package's dependencies were not computed"
+
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb" >"$out/apt.log" 2>&1 ||
+  { cat "$out/apt.log"; die "apt-get could not install $deb"; }
+installed=1
+
+app_id=org.pictavo.Pictavo
+for f in /usr/bin/pictavo /usr/share/applications/$app_id.desktop /usr/share/metainfo/$app_id.metainfo.xml \
+  /usr/share/icons/hicolor/scalable/apps/$app_id.svg /usr/share/icons/hicolor/256x256/apps/$app_id.png \
+  /usr/share/icons/hicolor/16x16/apps/$app_id.png; do
+  [[ -e "$f" ]] || die "the package did not install $f"
+done
+desktop-file-validate /usr/share/applications/$app_id.desktop || die "the installed desktop entry is not valid"
+appstreamcli validate --no-net /usr/share/metainfo/$app_id.metainfo.xml || die "the installed metainfo is not valid"
+
+# The installed program, started with a bitmap in a folder of its own.
+program=/usr/bin/pictavo
+scenario=installed
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib.sh"
+trap 'cleanup; remove_package; rm -rf "$out"' EXIT
+mkdir -p "$pics/holiday"
+make_picture 60x40 xc:gold "$pics/holiday/opened.bmp"
+program_args=("$pics/holiday/opened.bmp")
+start_pictavo
+count="$(position_count)"
+[[ "$count" == "1/1" ]] || fail "opened with a picture, the position/count box reads '$count', expected '1/1'"
+inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
+[[ "$inside" == "srgb(255,215,0)" || "$inside" == "gold" ]] ||
+  fail "opened with a gold bitmap, the viewport shows '$inside'"
+
+kill "$app_pid" 2>/dev/null
+wait "$app_pid" 2>/dev/null
+app_pid=""
+remove_package || die "apt-get could not remove pictavo"
+[[ ! -e /usr/bin/pictavo ]] || die "/usr/bin/pictavo is still there after the package was removed"
+echo "Installed, opened a picture, removed: ok"

@@ -100,10 +100,10 @@ int main() {
     }
     std::printf("reference: a 12-megapixel JPEG opens in %.1f ms, peak %.1f MiB (a child that opens nothing: %.1f MiB)\n\n",
                 ref.ms, ref.peakMiB, idle.peakMiB);
-    std::printf("%-44s %-12s %10s %9s %11s\n", "input", "seen", "time ms", "x ref", "extra MiB");
+    std::printf("%-48s %-12s %10s %9s %11s\n", "input", "seen", "time ms", "x ref", "extra MiB");
     const auto row = [&](const std::string& label, const fs::path& file) {
         const Result r = loadInChild(host, file);
-        std::printf("%-44s %-12s %10.2f %9.3f %11.1f\n", label.c_str(), r.seen.c_str(), r.ms, r.ms / ref.ms,
+        std::printf("%-48s %-12s %10.2f %9.3f %11.1f\n", label.c_str(), r.seen.c_str(), r.ms, r.ms / ref.ms,
                     r.peakMiB - idle.peakMiB);
     };
     for (const auto& e : entries) row(e.label, folder / e.name);

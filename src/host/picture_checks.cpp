@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace pictavo {
 
@@ -10,7 +11,7 @@ namespace {
 std::uint32_t le16(const unsigned char* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
 std::uint32_t le32(const unsigned char* p) { return le16(p) | le16(p + 2) << 16; }
 
-// Walks run-length-encoded rows; whole when the end-of-bitmap mark or the last row is reached.
+// Walks run-length-encoded rows; whole when the last row is reached.
 bool rleIsComplete(const unsigned char* p, const unsigned char* end, std::uint64_t rows, bool fourBit) {
     std::uint64_t row = 0;
     while (end - p >= 2) {
@@ -20,7 +21,10 @@ bool rleIsComplete(const unsigned char* p, const unsigned char* end, std::uint64
         if (code == 0) {
             if (++row >= rows) return true;
         } else if (code == 1) {
-            return true;
+            // The end of the picture data: whole only once the last row has begun. Ending
+            // sooner leaves the rest undefined, and a tiny file claiming a huge picture
+            // would cost seconds and a gigabyte to show as blank.
+            return row + 1 >= rows;
         } else if (code == 2) {
             if (end - p < 2) return false;
             row += p[1];
@@ -35,6 +39,45 @@ bool rleIsComplete(const unsigned char* p, const unsigned char* end, std::uint64
         }
     }
     return false;
+}
+
+// How many pixels a GIF's LZW stream decodes to, counting up to `wanted`. Only the
+// length of each table entry is kept: the pixels themselves are not needed.
+std::uint64_t lzwPixels(const std::vector<unsigned char>& stream, unsigned minimumCodeSize, std::uint64_t wanted) {
+    if (minimumCodeSize < 1 || minimumCodeSize > 11) return 0;
+    const unsigned clear = 1u << minimumCodeSize, endOfData = clear + 1;
+    std::vector<std::uint32_t> length(4096, 1);
+    unsigned codeSize = minimumCodeSize + 1, next = clear + 2;
+    int previous = -1;
+    std::uint64_t pixels = 0, bitPos = 0;
+    const std::uint64_t bits = std::uint64_t(stream.size()) * 8;
+    while (pixels < wanted && bitPos + codeSize <= bits) {
+        unsigned code = 0;
+        for (unsigned b = 0; b < codeSize; ++b, ++bitPos)
+            code |= ((stream[bitPos / 8] >> (bitPos % 8)) & 1u) << b;
+        if (code == clear) {
+            codeSize = minimumCodeSize + 1;
+            next = clear + 2;
+            previous = -1;
+            continue;
+        }
+        if (code == endOfData) break;
+        if (previous < 0) {
+            if (code > clear) break;  // the first code after a clear must be a colour
+            ++pixels;
+            previous = static_cast<int>(code);
+            continue;
+        }
+        if (code > next) break;  // not yet in the table: a broken stream
+        const std::uint32_t emitted = code < next ? length[code] : length[previous] + 1;
+        pixels += emitted;
+        if (next < 4096) {
+            length[next++] = length[previous] + 1;
+            if (next == (1u << codeSize) && codeSize < 12) ++codeSize;
+        }
+        previous = static_cast<int>(code);
+    }
+    return pixels;
 }
 
 }  // namespace
@@ -96,10 +139,16 @@ bool gifIsComplete(const unsigned char* data, std::size_t size) {
         } else if (introducer == 0x2C) {  // image descriptor
             if (size - i < 10) return false;
             const unsigned char flags = data[i + 8];
+            const std::uint64_t pixels = std::uint64_t(le16(data + i + 4)) * le16(data + i + 6);
             i += 9;
             if (flags & 0x80) i += 3u << ((flags & 7) + 1);  // local colour table
-            ++i;                                             // LZW minimum code size
-            return skipBlocks();
+            if (i >= size) return false;
+            const unsigned minimumCodeSize = data[i++];
+            std::vector<unsigned char> stream;
+            const std::size_t start = i;
+            if (!skipBlocks()) return false;
+            for (std::size_t k = start; k + 1 < i; k += 1 + data[k]) stream.insert(stream.end(), data + k + 1, data + k + 1 + data[k]);
+            return lzwPixels(stream, minimumCodeSize, pixels) >= pixels;
         } else {
             return false;  // the trailer before any image, or garbage
         }

@@ -11,7 +11,8 @@ namespace pictavo {
 // every row the header claims.
 [[nodiscard]] bool bmpIsComplete(const unsigned char* data, std::size_t size);
 
-// The first frame's image data runs to its block terminator inside the file.
+// The first frame's image data runs to its block terminator inside the file and decodes
+// to at least as many pixels as the frame has.
 [[nodiscard]] bool gifIsComplete(const unsigned char* data, std::size_t size);
 
 }  // namespace pictavo

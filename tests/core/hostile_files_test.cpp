@@ -166,6 +166,30 @@ TEST(PictureReader, RunLengthBitmapsAreWholeOnlyWithAllTheirRows) {
     const std::string rows("\x02\x01\x00\x00\x02\x00\x00\x00\x00\x01", 10);
     EXPECT_EQ(decode(header + rows).size(), QSize(2, 2));
     for (std::size_t n = 0; n < 6; n += 2) EXPECT_TRUE(refused(header + rows.substr(0, n))) << n;
+    // The end mark may close the last row in place of its end of line, but not come sooner.
+    EXPECT_EQ(decode(header + rows.substr(0, 6) + std::string("\x00\x01", 2)).size(), QSize(2, 2));
+    EXPECT_TRUE(refused(header + rows.substr(0, 2) + std::string("\x00\x01", 2)));
+}
+
+TEST(PictureReader, AGifWhoseDataDecodesToFewerPixelsThanItsFrameIsRefused) {
+    // 3 x 1 with 2-bit codes, each code 3 bits: clear, colour 0, colour 1, then the end.
+    const std::string head = std::string("GIF89a\x03\x00\x01\x00\x80\x00\x00", 13) + std::string(6, '\x7f') +
+                             std::string(",\0\0\0\0\x03\x00\x01\x00\x00\x02", 11);
+    const auto gif = [&](std::initializer_list<unsigned> codes) {
+        std::string data;
+        unsigned bits = 0, count = 0;
+        for (const unsigned code : codes) {
+            bits |= code << count;
+            count += 3;
+            for (; count >= 8; count -= 8, bits >>= 8) data += static_cast<char>(bits & 0xFF);
+        }
+        if (count > 0) data += static_cast<char>(bits);
+        return head + static_cast<char>(data.size()) + data + std::string("\0;", 2);
+    };
+    EXPECT_EQ(decode(gif({4, 0, 1, 0, 5})).size(), QSize(3, 1));
+    EXPECT_EQ(decode(gif({4, 0, 6, 5})).size(), QSize(3, 1));  // a code for the pair not yet made
+    EXPECT_TRUE(refused(gif({4, 0, 1, 5})));
+    EXPECT_TRUE(refused(gif({4, 5})));
 }
 
 TEST(PictureReader, ADecompressionBombIsRefusedWhileARealLargePhotoOpens) {
@@ -174,6 +198,11 @@ TEST(PictureReader, ADecompressionBombIsRefusedWhileARealLargePhotoOpens) {
     EXPECT_TRUE(refused(test::jpegClaiming(16383, 16383)));
     EXPECT_TRUE(refused(test::jpegClaiming(65535, 65535)));
     EXPECT_TRUE(refused(test::jpegClaiming(4000, 4000)));
+    for (const auto& [label, bytes] : test::hostileContents()) {
+        if (label.find("claiming") != std::string::npos) {
+            EXPECT_TRUE(refused(bytes)) << label;
+        }
+    }
     // The same check lets a whole picture of that kind through.
     const test::TempDir dir;
     EXPECT_EQ(decode(pictureBytes(dir.path(), "big.jpg", 4000, 3000)).size(), QSize(4000, 3000));

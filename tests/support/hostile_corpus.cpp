@@ -103,6 +103,7 @@ std::vector<std::pair<std::string, std::string>> hostileContents() {
     out.emplace_back("JPEG claiming 16383 x 16383", jpegClaiming(16383, 16383));
     out.emplace_back("JPEG claiming 65535 x 65535", jpegClaiming(65535, 65535));
     out.emplace_back("GIF claiming 65535 x 65535", gifClaiming(65535, 65535));
+    out.emplace_back("GIF claiming 16383 x 16383, one pixel of data", gifClaiming(16383, 16383));
     out.emplace_back("BMP claiming 65535 x 65535", bitmapHeader(65535, 65535, 24, 0, 54));
     out.emplace_back("BMP claiming 100000 x 100000", bitmapHeader(100000, 100000, 24, 0, 54));
     out.emplace_back("GIF with 5000 frames", manyFrameGif(5000));
@@ -116,6 +117,8 @@ std::vector<std::pair<std::string, std::string>> hostileContents() {
     out.emplace_back("BMP of RLE4 garbage", bitmapHeader(64, 64, 4, 2, 54 + 64) + std::string(64, '\0') + noise(2000, 6));
     out.emplace_back("BMP of RLE claiming 30000 x 30000",
                      bitmapHeader(30000, 30000, 8, 1, 54 + 1024) + std::string(1024, '\0') + std::string("\x00\x01", 2));
+    out.emplace_back("BMP of RLE claiming 16000 x 16000",
+                     bitmapHeader(16000, 16000, 8, 1, 54 + 1024) + std::string(1024, '\0') + std::string("\x00\x01", 2));
     out.emplace_back("BMP whose pixels start past its end", bitmapHeader(40, 30, 24, 0, 1u << 30) + std::string(3600, '\x7f'));
     out.emplace_back("BMP of zero bits per pixel", bitmapHeader(40, 30, 0, 0, 54) + std::string(100, '\x7f'));
     return out;

@@ -18,6 +18,7 @@
 #include "host/natural_order.h"
 #include "host/picture_reader.h"
 #include "host/system_parameters.h"
+#include "commands/commands.h"
 #include "slideshow/slideshow.h"
 #include "support/form_fixture.h"
 #include "support/hostile_corpus.h"
@@ -81,11 +82,6 @@ bool refused(const std::string& bytes) {
     }
 }
 
-std::string pictureBytes(const fs::path& folder, const char* name, int width, int height) {
-    writePicture(folder / name, width, height);
-    return readBytes(folder / name);
-}
-
 }  // namespace
 
 // --- special entries and files that change while they are read -------------------------------
@@ -125,7 +121,7 @@ struct ReadHook {
 TEST(PictureReader, AFileThatShrinksGrowsOrChangesDuringTheReadIsRefusedNotMisread) {
     TestHost host(PathSyntax::Posix);
     const fs::path d = host.startFolder();
-    const std::string whole = pictureBytes(d, "p.jpg", 400, 300);
+    const std::string whole = test::pictureBytes("jpg", 400, 300);
     changing = d / "p.jpg";
     const ReadHook hook(rewriteBeforeRead);
     for (const std::string& next : {std::string(), whole.substr(0, 100), whole.substr(0, whole.size() / 2),
@@ -140,9 +136,8 @@ TEST(PictureReader, AFileThatShrinksGrowsOrChangesDuringTheReadIsRefusedNotMisre
 // --- truncated and lying pictures ------------------------------------------------------------
 
 TEST(PictureReader, BitmapsAndGifsCutAnywhereInTheirPictureDataAreRefused) {
-    const test::TempDir dir;
-    const std::string bmp = pictureBytes(dir.path(), "p.bmp", 30, 20);
-    const std::string gif = pictureBytes(dir.path(), "p.gif", 30, 20);
+    const std::string bmp = test::pictureBytes("bmp", 30, 20);
+    const std::string gif = test::pictureBytes("gif", 30, 20);
     ASSERT_EQ(decode(bmp).size(), QSize(30, 20));
     ASSERT_EQ(decode(gif).size(), QSize(30, 20));
     for (std::size_t n = 1; n < bmp.size(); n += 7) EXPECT_TRUE(refused(bmp.substr(0, n))) << "BMP of " << n;
@@ -151,8 +146,7 @@ TEST(PictureReader, BitmapsAndGifsCutAnywhereInTheirPictureDataAreRefused) {
 }
 
 TEST(PictureReader, ABitmapWhosePixelsStartPastItsEndIsRefused) {
-    const test::TempDir dir;
-    std::string bmp = pictureBytes(dir.path(), "p.bmp", 30, 20);
+    std::string bmp = test::pictureBytes("bmp", 30, 20);
     bmp[10] = 0x00;
     bmp[11] = static_cast<char>(0xF0);  // pixel data offset 61440, beyond the file
     EXPECT_TRUE(refused(bmp));
@@ -204,8 +198,7 @@ TEST(PictureReader, ADecompressionBombIsRefusedWhileARealLargePhotoOpens) {
         }
     }
     // The same check lets a whole picture of that kind through.
-    const test::TempDir dir;
-    EXPECT_EQ(decode(pictureBytes(dir.path(), "big.jpg", 4000, 3000)).size(), QSize(4000, 3000));
+    EXPECT_EQ(decode(test::pictureBytes("jpg", 4000, 3000)).size(), QSize(4000, 3000));
 }
 
 // --- name matching -----------------------------------------------------------------------------
@@ -379,4 +372,26 @@ TEST(OutsideWorld, TheWallPaperIsNeverSetToAFileThatIsGoneOrNotRegular) {
     EXPECT_EQ(os::SystemParametersInfoA(20, 0, (dir.path() / "x.bmp").native(), 1), 0);
     ::unsetenv("GSETTINGS_BACKEND");
     if (desktop) ::setenv("XDG_CURRENT_DESKTOP", keep.c_str(), 1); else ::unsetenv("XDG_CURRENT_DESKTOP");
+}
+
+TEST(OutsideWorld, TheShownFileDeletedBeforeSaveOrDeleteEndsInWhatTheCommandsSay) {
+    FormFixture f(PathSyntax::Posix);
+    const fs::path d = f.host.startFolder();
+    writePicture(d / "a.jpg", 8, 8);
+    writePicture(d / "b.jpg", 8, 8);
+    f.start({});
+    f.open(0);
+    fs::remove(d / "a.jpg");
+    // The picture is still in memory: saving it writes a whole bitmap.
+    f.host.saveAnswers.push_back(f.host.hostPath(d / "kept.bmp"));
+    f.click(f.c().bmp);
+    EXPECT_EQ(f.prompts(), (std::vector<std::string>{kBitmapNotice, kSavedMessage}));
+    EXPECT_EQ(QImage(QString::fromStdString((d / "kept.bmp").native())).size(), QSize(8, 8));
+    // Deleting what is gone says so, and nothing else is touched.
+    f.host.messages.clear();
+    f.open(0);
+    fs::remove(d / "b.jpg");
+    f.click(f.c().delBtn);
+    EXPECT_EQ(f.prompts(), (std::vector<std::string>{kDeleteQuestion, kAlreadyGoneMessage}));
+    EXPECT_TRUE(fs::exists(d / "kept.bmp"));
 }

@@ -24,14 +24,6 @@ std::string noise(std::size_t n, unsigned seed) {
     return s;
 }
 
-// The bytes of a picture that writePicture makes.
-std::string pictureBytes(const char* extension, int width, int height) {
-    const TempDir dir;
-    const fs::path file = dir.path() / (std::string("p.") + extension);
-    writePicture(file, width, height);
-    return readBytes(file);
-}
-
 std::string bitmapHeader(std::int32_t width, std::int32_t height, unsigned bits, std::uint32_t compression,
                          std::uint32_t offset, std::uint32_t colours = 0) {
     std::string h = "BM" + le32(0) + le32(0) + le32(offset);
@@ -67,6 +59,13 @@ std::string gifClaiming(unsigned width, unsigned height) {
 }
 
 }  // namespace
+
+std::string pictureBytes(const char* extension, int width, int height) {
+    const TempDir dir;
+    const fs::path file = dir.path() / (std::string("p.") + extension);
+    writePicture(file, width, height);
+    return readBytes(file);
+}
 
 std::string jpegClaiming(int width, int height) {
     std::string j = pictureBytes("jpg", 64, 64);

@@ -24,6 +24,9 @@ std::vector<std::pair<std::string, std::string>> hostileContents();
 // Fills an empty folder with every hostile entry and tells what each should end in.
 std::vector<HostileEntry> makeHostileFolder(const std::filesystem::path& folder);
 
+// The bytes of a one-colour picture as writePicture makes it ("jpg", "bmp" or "gif").
+std::string pictureBytes(const char* extension, int width, int height);
+
 // A JPEG of the given size whose header is then made to claim another size: the pixel data
 // stays that of the small picture.
 std::string jpegClaiming(int width, int height);

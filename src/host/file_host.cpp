@@ -7,7 +7,6 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
-#include <QImageReader>
 #include <QImageWriter>
 #include <algorithm>
 #include <cctype>

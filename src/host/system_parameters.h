@@ -1,7 +1,7 @@
 #pragma once
 // The desktop's wall-paper call. On Windows it is user32's SystemParametersInfoA; on Linux
-// the same values are served by the desktop's own persistent setting (GSettings on GNOME-
-// family desktops, xfconf on XFCE, Plasma's scripting on KDE).
+// the same values are served by the desktop's own persistent setting (GSettings on GNOME,
+// Cinnamon and MATE, xfconf on XFCE, Plasma's scripting on KDE, pcmanfm-qt on LXQt).
 
 #include <string>
 #include <string_view>
@@ -15,9 +15,9 @@ inline constexpr unsigned kSpifUpdateIniFile = 1;
 // and 0 when no supported desktop is found, the setting is refused, or it does not hold.
 int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text, unsigned flags);
 
-enum class Desktop { Gnome, Xfce, Kde, Unknown };
+enum class Desktop { Gnome, Cinnamon, Mate, Xfce, Kde, Lxqt, Unknown };
 
-// From XDG_CURRENT_DESKTOP ("ubuntu:GNOME", "XFCE", "KDE", ...).
+// From XDG_CURRENT_DESKTOP ("ubuntu:GNOME", "X-Cinnamon", "MATE", "XFCE", "KDE", "LXQt", ...).
 [[nodiscard]] Desktop detectDesktop(std::string_view currentDesktop);
 
 // "file://" and the path's bytes, percent-encoded outside letters, digits, "-._~/".

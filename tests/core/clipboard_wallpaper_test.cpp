@@ -142,26 +142,36 @@ TEST(Wallpaper, DesktopNamesAndUris) {
     EXPECT_EQ(os::detectDesktop("Budgie:GNOME"), Desktop::Gnome);
     EXPECT_EQ(os::detectDesktop("XFCE"), Desktop::Xfce);
     EXPECT_EQ(os::detectDesktop("KDE"), Desktop::Kde);
+    EXPECT_EQ(os::detectDesktop("X-Cinnamon"), Desktop::Cinnamon);
+    EXPECT_EQ(os::detectDesktop("MATE"), Desktop::Mate);
+    EXPECT_EQ(os::detectDesktop("LXQt"), Desktop::Lxqt);
     EXPECT_EQ(os::detectDesktop(""), Desktop::Unknown);
     EXPECT_EQ(os::detectDesktop("i3"), Desktop::Unknown);
     EXPECT_EQ(os::fileUri("/home/me/my 'wall\".bmp"), "file:///home/me/my%20%27wall%22.bmp");
     EXPECT_EQ(os::fileUri("/tmp/caf\xC3\xA9.bmp"), "file:///tmp/caf%C3%A9.bmp");
 }
 
-// The real setting, in a GSettings key file inside a temporary home.
-class GnomeWallpaper : public ::testing::Test {
+// The real setting, in a GSettings key file inside a temporary home, with the schemas of
+// Debian's desktop packages.
+struct DesktopCase {
+    const char* currentDesktop;
+    const char* schema;
+    const char* pictureKey;
+    bool uri;        // the key holds a file URI (else a plain path)
+    bool darkKey;    // picture-uri-dark is set too
+    bool optionNone; // clearing sets picture-options to 'none'
+};
+
+class DesktopEnvironment : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (QStandardPaths::findExecutable("gsettings").isEmpty()) GTEST_SKIP() << "gsettings is not installed";
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "GSETTINGS_BACKEND", "XDG_CURRENT_DESKTOP"}) {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "GSETTINGS_BACKEND", "XDG_CURRENT_DESKTOP", "PATH"}) {
             const char* v = std::getenv(name);
             saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
         }
         setenv("HOME", home_.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home_.path() / ".config").c_str(), 1);
         setenv("GSETTINGS_BACKEND", "keyfile", 1);
-        setenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME", 1);
-        if (get("picture-uri").empty()) GTEST_SKIP() << "the desktop background schema is not installed";
     }
     void TearDown() override {
         for (const auto& [name, value] : saved_) {
@@ -171,43 +181,123 @@ protected:
                 unsetenv(name.c_str());
         }
     }
-    static std::string get(const char* key) {
-        QProcess p;
-        p.start("gsettings", {"get", "org.gnome.desktop.background", key});
-        p.waitForFinished(10000);
-        return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed().toStdString() : "";
-    }
-
     TempDir home_;
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-TEST_F(GnomeWallpaper, SetWritesBothUrisAndClearEmptiesThem) {
+class GSettingsWallpaper : public DesktopEnvironment, public ::testing::WithParamInterface<DesktopCase> {
+protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable("gsettings").isEmpty()) GTEST_SKIP() << "gsettings is not installed";
+        DesktopEnvironment::SetUp();
+        setenv("XDG_CURRENT_DESKTOP", GetParam().currentDesktop, 1);
+        if (get(GetParam().pictureKey).empty()) GTEST_SKIP() << GetParam().schema << " is not installed";
+    }
+    static std::string get(const char* key) {
+        QProcess p;
+        p.start("gsettings", {"get", GetParam().schema, key});
+        p.waitForFinished(10000);
+        return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed().toStdString() : "";
+    }
+};
+
+TEST_P(GSettingsWallpaper, SetWritesThePictureAndClearEmptiesIt) {
+    const DesktopCase& d = GetParam();
     const std::string path = (home_.path() / "-my 'odd\" wall.bmp").native();
     writePicture(path, 8, 8);
     ASSERT_NE(os::SystemParametersInfoA(20, 0, path, 1), 0);
-    const std::string uri = std::string("'").append(os::fileUri(path)).append("'");
-    EXPECT_EQ(get("picture-uri"), uri);
-    EXPECT_EQ(get("picture-uri-dark"), uri);
+    const std::string value = std::string("'").append(d.uri ? os::fileUri(path) : path).append("'");
+    // gsettings prints a string that holds a ' between double quotes.
+    const std::string printed =
+        d.uri ? value : std::string("\"").append(home_.path().native()).append("/-my 'odd\\\" wall.bmp\"");
+    EXPECT_EQ(get(d.pictureKey), printed);
+    if (d.darkKey) {
+        EXPECT_EQ(get("picture-uri-dark"), value);
+    }
     EXPECT_NE(get("picture-options"), "'none'");
     // The value is kept in the user's profile, not just in this process.
     EXPECT_TRUE(fs::exists(home_.path() / ".config" / "glib-2.0" / "settings" / "keyfile"));
 
     ASSERT_NE(os::SystemParametersInfoA(20, 0, "", 1), 0);
-    EXPECT_EQ(get("picture-uri"), "''");
-    EXPECT_EQ(get("picture-uri-dark"), "''");
-    EXPECT_EQ(get("picture-options"), "'none'");
+    EXPECT_EQ(get(d.pictureKey), "''");
+    if (d.darkKey) {
+        EXPECT_EQ(get("picture-uri-dark"), "''");
+    }
+    if (d.optionNone) {
+        EXPECT_EQ(get("picture-options"), "'none'");
+    }
 
     // Setting again after a clear shows the picture again.
     ASSERT_NE(os::SystemParametersInfoA(20, 0, path, 1), 0);
     EXPECT_NE(get("picture-options"), "'none'");
+    EXPECT_NE(get(d.pictureKey), "''");
 }
 
-TEST_F(GnomeWallpaper, NoSupportedDesktopFails) {
+TEST_P(GSettingsWallpaper, ANameThatIsNotUtf8IsSetByItsBytesOrRefused) {
+    const DesktopCase& d = GetParam();
+    const std::string path = (home_.path() / "caf\xe9.bmp").native();
+    ASSERT_NE(os::SystemParametersInfoA(20, 0, "", 1), 0);
+    if (d.uri) {
+        ASSERT_NE(os::SystemParametersInfoA(20, 0, path, 1), 0);
+        EXPECT_EQ(get(d.pictureKey), std::string("'").append(os::fileUri(path)).append("'"));
+    } else {
+        // A plain file name in a text setting cannot hold these bytes: refused, unchanged.
+        EXPECT_EQ(os::SystemParametersInfoA(20, 0, path, 1), 0);
+        EXPECT_EQ(get(d.pictureKey), "''");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, GSettingsWallpaper,
+    ::testing::Values(DesktopCase{"ubuntu:GNOME", "org.gnome.desktop.background", "picture-uri", true, true, true},
+                      DesktopCase{"X-Cinnamon", "org.cinnamon.desktop.background", "picture-uri", true, false, true},
+                      DesktopCase{"MATE", "org.mate.background", "picture-filename", false, false, false}),
+    [](const ::testing::TestParamInfo<DesktopCase>& info) {
+        return std::string(info.param.schema).substr(4, std::string(info.param.schema).find('.', 4) - 4);
+    });
+
+TEST_F(DesktopEnvironment, NoSupportedDesktopFails) {
     setenv("XDG_CURRENT_DESKTOP", "i3", 1);
     EXPECT_EQ(os::SystemParametersInfoA(20, 0, "", 1), 0);
     unsetenv("XDG_CURRENT_DESKTOP");
     EXPECT_EQ(os::SystemParametersInfoA(20, 0, "", 1), 0);
+}
+
+// LXQt's desktop, pcmanfm-qt, stood in for by a script that does what it does with these
+// options: the running desktop keeps the wall paper in its settings file.
+TEST_F(DesktopEnvironment, LxqtSetsThroughItsDesktopAndReadsTheSettingBack) {
+    const fs::path bin = home_.path() / "bin";
+    fs::create_directories(bin);
+    writeBytes(bin / "pcmanfm-qt", R"sh(#!/bin/sh
+conf="$XDG_CONFIG_HOME/pcmanfm-qt/lxqt/settings.conf"
+mkdir -p "$(dirname "$conf")"
+wall="$(sed -n 's/^Wallpaper=//p' "$conf" 2>/dev/null)"; mode=zoom
+for a in "$@"; do
+  case "$a" in
+    --set-wallpaper=*) wall="${a#--set-wallpaper=}" ;;
+    --wallpaper-mode=*) mode="${a#--wallpaper-mode=}" ;;
+    *) exit 1 ;;
+  esac
+done
+printf '[Desktop]
+Wallpaper=%s
+WallpaperMode=%s
+' "$wall" "$mode" >"$conf"
+)sh");
+    fs::permissions(bin / "pcmanfm-qt", fs::perms::owner_all);
+    setenv("PATH", (bin.native() + ":/usr/bin:/bin").c_str(), 1);
+    setenv("XDG_CURRENT_DESKTOP", "LXQt", 1);
+    const fs::path conf = home_.path() / ".config" / "pcmanfm-qt" / "lxqt" / "settings.conf";
+
+    const std::string path = (home_.path() / "my wall.bmp").native();
+    ASSERT_NE(os::SystemParametersInfoA(20, 0, path, 1), 0);
+    EXPECT_NE(readBytes(conf).find("Wallpaper=" + path + "\n"), std::string::npos) << readBytes(conf);
+    ASSERT_NE(os::SystemParametersInfoA(20, 0, "", 1), 0);
+    EXPECT_NE(readBytes(conf).find("WallpaperMode=color"), std::string::npos);
+
+    // A desktop that refuses, or one whose setting does not hold, fails.
+    writeBytes(bin / "pcmanfm-qt", "#!/bin/sh\nexit 0\n");
+    EXPECT_EQ(os::SystemParametersInfoA(20, 0, home_.path().native() + "/other.bmp", 1), 0);
 }
 
 }  // namespace

@@ -235,7 +235,9 @@ TEST_P(GSettingsWallpaper, SetWritesThePictureAndClearEmptiesIt) {
 
 TEST_P(GSettingsWallpaper, ANameThatIsNotUtf8IsSetByItsBytesOrRefused) {
     const DesktopCase& d = GetParam();
+    writePicture(home_.path() / "plain.bmp", 8, 8);  // written under a plain name: the writer takes Unicode
     const std::string path = (home_.path() / "caf\xe9.bmp").native();
+    writeBytes(path, readBytes(home_.path() / "plain.bmp"));
     ASSERT_NE(os::SystemParametersInfoA(20, 0, "", 1), 0);
     if (d.uri) {
         ASSERT_NE(os::SystemParametersInfoA(20, 0, path, 1), 0);
@@ -290,6 +292,7 @@ WallpaperMode=%s
     const fs::path conf = home_.path() / ".config" / "pcmanfm-qt" / "lxqt" / "settings.conf";
 
     const std::string path = (home_.path() / "my wall.bmp").native();
+    writePicture(path, 8, 8);
     ASSERT_NE(os::SystemParametersInfoA(20, 0, path, 1), 0);
     EXPECT_NE(readBytes(conf).find("Wallpaper=" + path + "\n"), std::string::npos) << readBytes(conf);
     ASSERT_NE(os::SystemParametersInfoA(20, 0, "", 1), 0);
@@ -297,7 +300,8 @@ WallpaperMode=%s
 
     // A desktop that refuses, or one whose setting does not hold, fails.
     writeBytes(bin / "pcmanfm-qt", "#!/bin/sh\nexit 0\n");
-    EXPECT_EQ(os::SystemParametersInfoA(20, 0, home_.path().native() + "/other.bmp", 1), 0);
+    writePicture(home_.path() / "other.bmp", 8, 8);
+    EXPECT_EQ(os::SystemParametersInfoA(20, 0, (home_.path() / "other.bmp").native(), 1), 0);
 }
 
 }  // namespace

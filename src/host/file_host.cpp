@@ -401,6 +401,11 @@ void FileHost::Kill(const std::string& path) {
     const auto st = fs::symlink_status(native, ec);
     if (ec || !fs::exists(st)) throw HostError("File not found: " + path);
     if (fs::is_directory(st)) throw HostError("Path/File access error: " + path);
+    // A file leaves its folder only where the folder may be changed; said before anything is
+    // tried, as the trash's own failure costs more (GLib 2.74 leaks on that path).
+    const fs::path folder = native.has_parent_path() ? native.parent_path() : fs::path(".");
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
     // The person confirmed a deletion they may still want to take back from the trash;
     // only where the volume has no trash is the file removed for good.
     if (moveToTrash(native) == TrashOutcome::Trashed) return;

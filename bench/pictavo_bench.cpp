@@ -489,7 +489,7 @@ void benchSave(Benchmarks& b) {
         fs::remove(target);
         const long before = statusKiB("VmRSS");
         resetPeak();
-        const double ms = timed([&] { p.host.SavePicture(shown, p.host.hostPath(target)); });
+        const double ms = timed([&] { p.host.files().SavePicture(shown, p.host.hostPath(target)); });
         peakExtraKiB = std::max(peakExtraKiB, statusKiB("VmHWM") - before);
         return ms;
     };

@@ -9,7 +9,8 @@
 #include <cerrno>
 #include <system_error>
 
-#include "host/file_host.h"
+#include "host/file_system.h"
+#include "host/host.h"
 #include "host/jpeg_check.h"
 #include "host/picture_checks.h"
 

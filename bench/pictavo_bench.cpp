@@ -35,6 +35,7 @@
 #include "app/form1.h"
 #include "gui/main_window.h"
 #include "host/natural_order.h"
+#include "host/wildcard.h"
 #include "support/test_host.h"
 
 extern char** environ;

@@ -5,23 +5,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QBuffer>
-#include <cstdint>
-#include <QByteArray>
 #include <QImage>
 #include <algorithm>
 #include <bit>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <memory>
 
 #include "host/host.h"
 #include "host/natural_order.h"
 #include "host/picture_reader.h"
 #include "host/trash.h"
+#include "host/wildcard.h"
 
 namespace fs = std::filesystem;
 

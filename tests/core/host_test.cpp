@@ -15,6 +15,7 @@
 
 #include "host/jpeg_check.h"
 #include "host/natural_order.h"
+#include "host/wildcard.h"
 #include "support/permissions.h"
 #include "support/test_host.h"
 

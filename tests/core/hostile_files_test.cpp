@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "host/natural_order.h"
+#include "host/wildcard.h"
 #include "host/picture_reader.h"
 #include "host/system_parameters.h"
 #include "commands/commands.h"

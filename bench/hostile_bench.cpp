@@ -43,7 +43,7 @@ Result loadInChild(TestHost& host, const fs::path& file) {
         char code = 'P';
         const auto start = Clock::now();
         try {
-            if (!file.empty()) (void)host.LoadPicture(host.hostPath(file));
+            if (!file.empty()) (void)host.files().LoadPicture(host.hostPath(file));
         } catch (const HostError&) {
             code = 'M';
         } catch (...) {

@@ -35,6 +35,7 @@
 #include "app/form1.h"
 #include "gui/main_window.h"
 #include "host/natural_order.h"
+#include "host/wildcard.h"
 #include "support/test_host.h"
 
 extern char** environ;
@@ -489,7 +490,7 @@ void benchSave(Benchmarks& b) {
         fs::remove(target);
         const long before = statusKiB("VmRSS");
         resetPeak();
-        const double ms = timed([&] { p.host.SavePicture(shown, p.host.hostPath(target)); });
+        const double ms = timed([&] { p.host.files().SavePicture(shown, p.host.hostPath(target)); });
         peakExtraKiB = std::max(peakExtraKiB, statusKiB("VmHWM") - before);
         return ms;
     };

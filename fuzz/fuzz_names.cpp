@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "host/natural_order.h"
+#include "host/wildcard.h"
 
 namespace {
 

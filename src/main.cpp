@@ -17,7 +17,7 @@
 #include "gui/first_paint_exit.h"
 #include "gui/icons.h"
 #include "gui/main_window.h"
-#include "host/qt_host.h"
+#include "qthost/qt_host.h"
 #include "program_info.h"
 
 namespace {

@@ -40,10 +40,10 @@ Form1::Form1(Host& host) : c(host) {
 
 void Form1::dispatch(const std::function<void()>& event) {
     struct EventScope {
-        Host& host;
-        explicit EventScope(Host& h) : host(h) { host.EventStarted(); }
-        ~EventScope() { host.EventEnded(); }
-    } scope(c.host);
+        FileSystem& files;
+        explicit EventScope(FileSystem& f) : files(f) { files.EventStarted(); }
+        ~EventScope() { files.EventEnded(); }
+    } scope(c.files);
     try {
         event();
     } catch (const std::exception& e) {
@@ -108,7 +108,7 @@ void Form1::Form_Resize() {
     c.filList.setHeight(layout->files.height);
     fitScrollBar(c.HScroll1, c.Image1.place().width, c.Picture1.place().width, false);
     fitScrollBar(c.VScroll1, c.Image1.place().height, c.Picture1.place().height, false);
-    const std::string sep(1, c.host.Separator());
+    const std::string sep(1, c.files.Separator());
     if (c.filSize.text().empty()) {
         c.StatusBar1.setPanelText(1, c.dirList.path());
     } else {

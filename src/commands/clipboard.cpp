@@ -8,7 +8,7 @@ namespace {
 void copyPicture(FormControls& f, Command& first, Command& second) {
     f.host.ClipboardClear();
     f.host.ClipboardSetData(f.Image1.picture());
-    f.StatusBar1.setPanelText(1, f.dirList.path() + f.host.Separator() + f.filList.fileName() + kCopiedSuffix);
+    f.StatusBar1.setPanelText(1, f.dirList.path() + f.files.Separator() + f.filList.fileName() + kCopiedSuffix);
     if (f.host.ClipboardHasBitmap()) f.pstBtn.setEnabled(true);
     first.setEnabled(false);
     second.setEnabled(false);

@@ -20,7 +20,7 @@ std::string decrementText(const std::string& text) {
 void deletePicture(FormControls& f, Command& first, Command& second) {
     if (f.host.MsgBox(kDeleteQuestion, MsgFlags::OkCancelQuestion, std::string(kDeleteTitle)) != MsgResult::Ok)
         return;
-    if (f.host.Dir(f.picPath).empty()) {
+    if (f.files.Dir(f.picPath).empty()) {
         f.host.MsgBox(kAlreadyGoneMessage, MsgFlags::OkOnly);
         f.filList.refresh();
         first.setEnabled(false);
@@ -28,7 +28,7 @@ void deletePicture(FormControls& f, Command& first, Command& second) {
         f.SetBtn.setEnabled(false);
         return;
     }
-    f.host.Kill(f.picPath);
+    f.files.Kill(f.picPath);
     f.filList.setPath(f.dirList.path());
     f.filList.refresh();
     f.lstTotal = decrementText(f.lstTotal);

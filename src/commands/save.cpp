@@ -29,7 +29,7 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
     // Once a name is chosen, the person hears of every failure to save under it. Whatever
     // has the name (a link, a FIFO, a folder) is asked about before anything happens.
     try {
-        if (f.host.EntryExists(dialog.fileName)) {
+        if (f.files.EntryExists(dialog.fileName)) {
             if (f.host.MsgBox(kOverwriteQuestion, MsgFlags::OkCancelExclamation, std::string(kOverwriteTitle)) !=
                 MsgResult::Ok) {
                 f.svcomBtn.setEnabled(true);
@@ -39,7 +39,7 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
                 return;
             }
         }
-        f.host.SavePicture(f.Image1.picture(), dialog.fileName);
+        f.files.SavePicture(f.Image1.picture(), dialog.fileName);
     } catch (const HostError& e) {
         f.host.MsgBox(std::string(kSaveFailedMessage) + "\n" + e.what(), MsgFlags::OkOnly);
         return;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "host/file_system.h"
 #include "host/host.h"
 
 namespace pictavo {
@@ -160,21 +161,21 @@ std::string StatusBar::displayText(int index) const {
 
 // --- DriveList --------------------------------------------------------------------------
 
-DriveList::DriveList(std::string name, Place place, Host& host) : Control(std::move(name), place), host_(host) {
+DriveList::DriveList(std::string name, Place place, FileSystem& files) : Control(std::move(name), place), files_(files) {
     refreshDrives();
 }
 
 void DriveList::refreshDrives() {
-    drives_ = host_.Drives();
+    drives_ = files_.Drives();
     changed();
 }
 
 std::string DriveList::label(std::size_t row) const {
-    return row < drives_.size() ? host_.DriveLabel(drives_[row]) : std::string();
+    return row < drives_.size() ? files_.DriveLabel(drives_[row]) : std::string();
 }
 
 void DriveList::setDrive(const std::string& driveOrPath) {
-    const std::string drive = host_.DriveOf(driveOrPath);
+    const std::string drive = files_.DriveOf(driveOrPath);
     if (drive == drive_) return;
     drive_ = drive;
     changed();
@@ -183,33 +184,33 @@ void DriveList::setDrive(const std::string& driveOrPath) {
 
 // --- DirList ----------------------------------------------------------------------------
 
-DirList::DirList(std::string name, Place place, Host& host) : Control(std::move(name), place), host_(host) {}
+DirList::DirList(std::string name, Place place, FileSystem& files) : Control(std::move(name), place), files_(files) {}
 
 std::vector<FolderRow> DirList::readRows(const std::string& folder) const {
     std::vector<FolderRow> rows;
-    const auto chain = host_.FolderChain(folder);
+    const auto chain = files_.FolderChain(folder);
     int depth = 0;
     for (const auto& p : chain) {
         std::string shown = p;
         if (depth > 0) {
-            const auto cut = p.find_last_of(host_.Separator());
+            const auto cut = p.find_last_of(files_.Separator());
             shown = cut == std::string::npos ? p : p.substr(cut + 1);
         }
         rows.push_back({p, shown, depth++, true});
     }
-    for (const auto& sub : host_.SubFolders(folder)) rows.push_back({host_.Join(folder, sub), sub, depth, false});
+    for (const auto& sub : files_.SubFolders(folder)) rows.push_back({files_.Join(folder, sub), sub, depth, false});
     return rows;
 }
 
 void DirList::setPath(const std::string& path) {
-    const std::string folder = host_.OpenFolder(path);
+    const std::string folder = files_.OpenFolder(path);
     auto rows = readRows(folder);  // may throw: nothing has changed yet
     const bool same = folder == path_;
     path_ = folder;
     rows_ = std::move(rows);
     // The open folder is the last row of its chain.
     selected_ = static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const FolderRow& r) { return r.open; })) - 1;
-    host_.SetCurrentFolder(folder);
+    files_.SetCurrentFolder(folder);
     changed();
     if (!same && onChange) onChange();
 }
@@ -235,12 +236,12 @@ void DirList::userOpen(int row) {
 
 // --- FileList ---------------------------------------------------------------------------
 
-FileList::FileList(std::string name, Place place, Host& host, std::string pattern)
-    : Control(std::move(name), place), host_(host), pattern_(std::move(pattern)) {}
+FileList::FileList(std::string name, Place place, FileSystem& files, std::string pattern)
+    : Control(std::move(name), place), files_(files), pattern_(std::move(pattern)) {}
 
 void FileList::setPath(const std::string& path) {
-    const std::string folder = host_.OpenFolder(path);
-    auto names = std::make_shared<const std::vector<std::string>>(host_.Files(folder, pattern_));
+    const std::string folder = files_.OpenFolder(path);
+    auto names = std::make_shared<const std::vector<std::string>>(files_.Files(folder, pattern_));
     path_ = folder;
     names_ = std::move(names);
     ++listing_;
@@ -273,7 +274,7 @@ void FileList::setSelected(std::int32_t row, bool on) {
 void FileList::refresh() {
     if (path_.empty()) return;
     const std::string keep = fileName();
-    auto names = host_.Files(path_, pattern_);
+    auto names = files_.Files(path_, pattern_);
     if (names != *names_) {
         names_ = std::make_shared<const std::vector<std::string>>(std::move(names));
         ++listing_;

@@ -14,7 +14,7 @@
 
 namespace pictavo {
 
-class Host;
+class FileSystem;
 
 struct Place {
     float left = 0, top = 0, width = 0, height = 0;
@@ -177,7 +177,7 @@ private:
 
 class DriveList : public Control {
 public:
-    DriveList(std::string name, Place place, Host& host);
+    DriveList(std::string name, Place place, FileSystem& files);
     std::function<void()> onChange;
     [[nodiscard]] const std::string& drive() const { return drive_; }
     // A drive or any path on it selects that drive; raises Change when it is another one.
@@ -187,7 +187,7 @@ public:
     void refreshDrives();
 
 private:
-    Host& host_;
+    FileSystem& files_;
     std::vector<std::string> drives_;
     std::string drive_;
 };
@@ -201,7 +201,7 @@ struct FolderRow {
 
 class DirList : public Control {
 public:
-    DirList(std::string name, Place place, Host& host);
+    DirList(std::string name, Place place, FileSystem& files);
     std::function<void()> onChange;
     std::function<void()> onClick;
 
@@ -220,7 +220,7 @@ public:
 
 private:
     std::vector<FolderRow> readRows(const std::string& folder) const;
-    Host& host_;
+    FileSystem& files_;
     std::string path_;
     std::vector<FolderRow> rows_;
     int selected_ = -1;
@@ -228,7 +228,7 @@ private:
 
 class FileList : public Control {
 public:
-    FileList(std::string name, Place place, Host& host, std::string pattern);
+    FileList(std::string name, Place place, FileSystem& files, std::string pattern);
     std::function<void()> onClick;
 
     [[nodiscard]] const std::string& path() const { return path_; }
@@ -255,7 +255,7 @@ public:
     void userClick(std::int32_t row);
 
 private:
-    Host& host_;
+    FileSystem& files_;
     std::string pattern_;
     std::string path_;
     std::shared_ptr<const std::vector<std::string>> names_ = std::make_shared<const std::vector<std::string>>();

@@ -4,9 +4,10 @@ namespace pictavo {
 
 FormControls::FormControls(Host& h)
     : host(h),
-      drvList("drvList", {75, 405, 2025, 300}, h),
-      dirList("dirList", kFolderListDesign, h),
-      filList("filList", kFileListDesign, h, kFilePattern) {
+      files(h.files()),
+      drvList("drvList", {75, 405, 2025, 300}, files),
+      dirList("dirList", kFolderListDesign, files),
+      filList("filList", kFileListDesign, files, kFilePattern) {
     CommonDialog1.initDir = h.StartFolder();
     pstBtn.setToolTip("Paste from clipboard");
     cpyBtn.setToolTip("Copy to clipboard");

@@ -7,6 +7,7 @@
 
 #include "controls/controls.h"
 #include "form/layout.h"
+#include "host/file_system.h"
 #include "host/host.h"
 
 namespace pictavo {
@@ -17,6 +18,7 @@ struct FormControls {
     explicit FormControls(Host& host);
 
     Host& host;
+    FileSystem& files;  // the host's
 
     // In creation order.
     Button pstBtn{"pstBtn", {1035, 30, 320, 315}};

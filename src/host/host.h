@@ -1,7 +1,9 @@
 #pragma once
-// The services that every handler reaches files, the clipboard and the user through.
-// Paths are the host's own text: POSIX paths on Linux, or "c:\..." on a host with
-// Windows syntax. File names keep their native bytes.
+// The services that differ between the Qt desktop and the tests: the user (boxes, the
+// save dialog, the cursor), the clipboard, windows, the wall paper, the screen's units and
+// where the program starts. Files and folders are one real FileSystem, reached through
+// files(). Paths are the host's own text: POSIX paths on Linux, or "c:\..." on a host
+// with Windows syntax. File names keep their native bytes.
 
 #include <cstdint>
 #include <optional>
@@ -40,9 +42,7 @@ struct SaveDialogState {
     bool cancelError = false;
 };
 
-struct FolderEntry {
-    std::string name;  // native bytes
-};
+class FileSystem;
 
 class Host {
 public:
@@ -55,56 +55,18 @@ public:
     // Opens the save box. Returns false on cancel, or throws when cancelError is set.
     virtual bool ShowSave(SaveDialogState& dialog) = 0;
 
-    // --- pictures ---------------------------------------------------------------------
-    virtual Picture LoadPicture(const std::string& path) = 0;
-    virtual void SavePicture(const Picture& picture, const std::string& path) = 0;
+    // --- files ------------------------------------------------------------------------
+    // Files, folders and pictures, in this host's path syntax.
+    [[nodiscard]] virtual FileSystem& files() = 0;
+
+    // --- screen and start-up ----------------------------------------------------------
     // Twips per device pixel, from the screen's resolution (15 at 96 DPI).
     [[nodiscard]] virtual float TwipsPerPixelX() const = 0;
     [[nodiscard]] virtual float TwipsPerPixelY() const = 0;
-
-    // --- files ------------------------------------------------------------------------
-    // The file's name if a normal file of that path exists, else "".
-    virtual std::string Dir(const std::string& path) = 0;
-    // True when anything has that path: a file, a folder, a FIFO, a link (even one that
-    // points nowhere). Throws when the path cannot be searched or is too long.
-    virtual bool EntryExists(const std::string& path) = 0;
-    virtual std::int64_t FileLen(const std::string& path) = 0;
-    // Moves the file to the desktop's trash, or deletes it where its volume has none.
-    virtual void Kill(const std::string& path) = 0;
-
-    // --- drives and folders, for the three list controls -------------------------------
-    // The host's path separator, inserted and tested by the handlers.
-    [[nodiscard]] virtual char Separator() const = 0;
-    // Drive texts as the drive list's Drive property returns them ("c:" or "/").
-    virtual std::vector<std::string> Drives() = 0;
-    // Display text of a drive in the drive list.
-    virtual std::string DriveLabel(const std::string& drive) = 0;
-    // The drive that holds a path or drive text; throws when there is none.
-    virtual std::string DriveOf(const std::string& pathOrDrive) = 0;
-    // True when the text names a drive as Drive returns it (opens its current folder).
-    virtual bool IsDriveText(const std::string& text) = 0;
-    // The folder last opened on a drive (its root at first).
-    virtual std::string CurrentFolder(const std::string& drive) = 0;
-    // Normalises a folder path and checks that it can be read; throws HostError if not.
-    virtual std::string OpenFolder(const std::string& path) = 0;
-    // Remembers an opened folder as its drive's current folder.
-    virtual void SetCurrentFolder(const std::string& path) = 0;
-    // The chain from the drive root down to the folder itself, as full paths.
-    virtual std::vector<std::string> FolderChain(const std::string& path) = 0;
-    // Names of the visible subfolders, in natural order.
-    virtual std::vector<std::string> SubFolders(const std::string& path) = 0;
-    // Names of the visible files matching the pattern ("*.jpg*;*.bmp*"), in natural order.
-    virtual std::vector<std::string> Files(const std::string& path, const std::string& pattern) = 0;
     // Where the program starts: "c:\" and "c:\WINDOWS\" on a host with Windows syntax; on
     // Linux "/" and the user's pictures folder (the home folder where there is none).
     virtual std::string StartDrive() = 0;
     virtual std::string StartFolder() = 0;
-    // Joins a folder path and a name the way the folder list does (no doubled separator).
-    virtual std::string Join(const std::string& folder, const std::string& name) = 0;
-    // Events nest; while one runs, the host may answer SubFolders and Files for one folder
-    // from a single read of it (a folder change fills both lists in one event).
-    virtual void EventStarted() {}
-    virtual void EventEnded() {}
 
     // --- clipboard --------------------------------------------------------------------
     virtual void ClipboardClear() = 0;

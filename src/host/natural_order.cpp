@@ -79,37 +79,4 @@ void naturalSort(std::vector<std::string>& names) {
     names = std::move(sorted);
 }
 
-bool wildcardMatch(std::string_view pattern, std::string_view name) {
-    // Iterative matcher with backtracking to the last '*': linear for these patterns.
-    std::size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
-    while (n < name.size()) {
-        // A '*' of the pattern is always a wildcard, even where the name holds a '*' too.
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            mark = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
-            ++p;
-            ++n;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            n = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
-}
-
-bool matchesAny(std::string_view patterns, std::string_view name) {
-    while (!patterns.empty()) {
-        const auto cut = patterns.find(';');
-        const auto one = patterns.substr(0, cut);
-        if (!one.empty() && wildcardMatch(one, name)) return true;
-        if (cut == std::string_view::npos) break;
-        patterns.remove_prefix(cut + 1);
-    }
-    return false;
-}
-
 }  // namespace pictavo

@@ -18,10 +18,4 @@ namespace pictavo {
 // Sorts names into naturalLess's order.
 void naturalSort(std::vector<std::string>& names);
 
-// Case-insensitive (ASCII) wildcard match with '*' and '?'.
-[[nodiscard]] bool wildcardMatch(std::string_view pattern, std::string_view name);
-
-// True when the name matches any of the ';'-separated patterns.
-[[nodiscard]] bool matchesAny(std::string_view patterns, std::string_view name);
-
 }  // namespace pictavo

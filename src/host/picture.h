@@ -23,8 +23,13 @@ private:
     std::shared_ptr<const QImage> image_;
 };
 
-// A picture in the form the viewport draws from: 32 bits per pixel, premultiplied where
-// the image has transparency. Every image that enters the program goes through here.
+// The image at 32 bits per pixel in the form the viewport draws from fastest: RGB32, or
+// premultiplied ARGB32 where it has transparency. The one conversion every picture that
+// needs one goes through.
+[[nodiscard]] QImage to32Bits(const QImage& image);
+
+// A picture in the form the viewport draws from: RGB32 or premultiplied ARGB32, converted
+// by to32Bits unless it already is. Every pasted image goes through here.
 [[nodiscard]] Picture drawablePicture(QImage image);
 
 }  // namespace pictavo

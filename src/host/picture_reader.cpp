@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <system_error>
 
-#include "host/file_host.h"
+#include "host/file_system.h"
+#include "host/host.h"
 #include "host/jpeg_check.h"
+#include "host/picture.h"
 #include "host/picture_checks.h"
 
 namespace pictavo {
@@ -114,10 +116,10 @@ QImage decodePicture(const QByteArray& bytes) {
     }
     QImage image;
     if (!reader.read(&image) || image.isNull()) throw HostError(reader.errorString().toStdString());
-    // Draw from a 32-bit image; decoders for JPEG already hand one back.
-    if (image.depth() != 32)
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                              : QImage::Format_RGB32);
+    // Draw from a 32-bit image; decoders for JPEG already hand one back. A decode that is
+    // 32-bit already is kept as it is: no second copy of a large picture, and a bitmap's
+    // straight (not premultiplied) colours stay exact for saving.
+    if (image.depth() != 32) image = to32Bits(image);
     return image;
 }
 

@@ -29,10 +29,10 @@ void filList_Click(FormControls& f) {
     try {
         f.host.SetMousePointer(MousePointer::Hourglass);
         const std::string folder = f.dirList.path();
-        const std::string sep(1, f.host.Separator());
+        const std::string sep(1, f.files.Separator());
         f.picPath = rightText(folder, 1) == sep ? folder + f.filList.fileName()
                                                 : folder + sep + f.filList.fileName();
-        f.Image1.setPicture(f.host.LoadPicture(f.picPath), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
+        f.Image1.setPicture(f.files.LoadPicture(f.picPath), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
         f.lstPos = countText(static_cast<std::int64_t>(f.filList.listIndex()) + 1);
         showPosition(f);
         fitViewport(f);
@@ -48,7 +48,7 @@ void filList_Click(FormControls& f) {
             f.renm.setEnabled(false);
         }
 
-        f.filSize.setText(sizeText(f.host.FileLen(f.picPath)));
+        f.filSize.setText(sizeText(f.files.FileLen(f.picPath)));
         f.StatusBar1.setPanelText(1, f.dirList.path() + sep + f.filList.fileName());
         f.StatusBar1.setPanelText(2, f.filSize.text());
 

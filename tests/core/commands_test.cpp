@@ -9,6 +9,7 @@
 
 #include "commands/commands.h"
 #include "support/form_fixture.h"
+#include "support/permissions.h"
 
 namespace fs = std::filesystem;
 
@@ -230,10 +231,14 @@ TEST_F(DeleteCommands, AVanishedFileIsReportedAndTheCountKept) {
 }
 
 TEST_F(DeleteCommands, AFailingDeleteReportsTheReasonAndChangesNothing) {
+    const PermissionsEnforced enforced;
+    if (!enforced.active()) GTEST_SKIP() << "permission checks cannot be enforced here";
     t.start({"a.jpg", "b.jpg"});
     t.open(1);
-    t.host.killError = "Permission denied";
+    // A file in a folder that may not be changed can be neither moved nor removed.
+    fs::permissions(t.host.startFolder(), fs::perms::owner_read | fs::perms::owner_exec);
     t.click(t.c().delBtn);
+    fs::permissions(t.host.startFolder(), fs::perms::owner_all);
     ASSERT_EQ(t.host.messages.size(), 2u);
     EXPECT_NE(t.host.messages[1].prompt.find("Permission denied"), std::string::npos);
     EXPECT_TRUE(fs::exists(t.host.startFolder() / "b.jpg"));

@@ -15,6 +15,7 @@
 
 #include "host/jpeg_check.h"
 #include "host/natural_order.h"
+#include "host/wildcard.h"
 #include "support/permissions.h"
 #include "support/test_host.h"
 
@@ -64,35 +65,35 @@ bool hasSaveLeftovers(const fs::path& folder) {
 TEST(WindowsPaths, FoldersAreNormalisedTheWayTheFolderListShowsThem) {
     TestHost host(PathSyntax::Windows);
     fs::create_directories(host.root() / "c" / "WINDOWS" / "Web");
-    EXPECT_EQ(host.OpenFolder("c:\\WINDOWS\\"), "c:\\WINDOWS");
-    EXPECT_EQ(host.OpenFolder("C:\\WINDOWS"), "c:\\WINDOWS");
-    EXPECT_EQ(host.OpenFolder("c:\\WINDOWS\\Web\\..\\.\\"), "c:\\WINDOWS");
-    EXPECT_EQ(host.OpenFolder("c:\\..\\..\\WINDOWS"), "c:\\WINDOWS");
-    EXPECT_EQ(host.OpenFolder("c:\\"), "c:\\");
-    EXPECT_EQ(host.OpenFolder("D:\\"), "d:\\");
-    EXPECT_THROW(host.OpenFolder("c:\\NoSuchFolder"), HostError);
-    EXPECT_THROW(host.OpenFolder("x:\\"), HostError);  // a drive that is not ready
-    EXPECT_THROW(host.OpenFolder("q:\\"), HostError);  // no such drive
-    EXPECT_THROW(host.OpenFolder("WINDOWS"), HostError);
+    EXPECT_EQ(host.files().OpenFolder("c:\\WINDOWS\\"), "c:\\WINDOWS");
+    EXPECT_EQ(host.files().OpenFolder("C:\\WINDOWS"), "c:\\WINDOWS");
+    EXPECT_EQ(host.files().OpenFolder("c:\\WINDOWS\\Web\\..\\.\\"), "c:\\WINDOWS");
+    EXPECT_EQ(host.files().OpenFolder("c:\\..\\..\\WINDOWS"), "c:\\WINDOWS");
+    EXPECT_EQ(host.files().OpenFolder("c:\\"), "c:\\");
+    EXPECT_EQ(host.files().OpenFolder("D:\\"), "d:\\");
+    EXPECT_THROW(host.files().OpenFolder("c:\\NoSuchFolder"), HostError);
+    EXPECT_THROW(host.files().OpenFolder("x:\\"), HostError);  // a drive that is not ready
+    EXPECT_THROW(host.files().OpenFolder("q:\\"), HostError);  // no such drive
+    EXPECT_THROW(host.files().OpenFolder("WINDOWS"), HostError);
 }
 
 TEST(WindowsPaths, DriveTextsAndCurrentFolders) {
     TestHost host(PathSyntax::Windows);
-    EXPECT_EQ(host.DriveOf("C:\\WINDOWS\\a.jpg"), "c:");
-    EXPECT_EQ(host.DriveOf("d:"), "d:");
-    EXPECT_TRUE(host.IsDriveText("c:"));
-    EXPECT_FALSE(host.IsDriveText("c:\\"));
-    EXPECT_THROW((void)host.DriveOf("q:\\"), HostError);
+    EXPECT_EQ(host.files().DriveOf("C:\\WINDOWS\\a.jpg"), "c:");
+    EXPECT_EQ(host.files().DriveOf("d:"), "d:");
+    EXPECT_TRUE(host.files().IsDriveText("c:"));
+    EXPECT_FALSE(host.files().IsDriveText("c:\\"));
+    EXPECT_THROW((void)host.files().DriveOf("q:\\"), HostError);
 
     // Each drive remembers the folder last opened on it.
-    EXPECT_EQ(host.CurrentFolder("c:"), "c:\\");
-    host.SetCurrentFolder("c:\\WINDOWS\\");
-    EXPECT_EQ(host.CurrentFolder("c:"), "c:\\WINDOWS");
-    EXPECT_EQ(host.CurrentFolder("d:"), "d:\\");
-    EXPECT_EQ(host.OpenFolder("c:"), "c:\\WINDOWS");
+    EXPECT_EQ(host.files().CurrentFolder("c:"), "c:\\");
+    host.files().SetCurrentFolder("c:\\WINDOWS\\");
+    EXPECT_EQ(host.files().CurrentFolder("c:"), "c:\\WINDOWS");
+    EXPECT_EQ(host.files().CurrentFolder("d:"), "d:\\");
+    EXPECT_EQ(host.files().OpenFolder("c:"), "c:\\WINDOWS");
     // A remembered folder that has gone falls back to what is left of it.
     fs::remove_all(host.root() / "c" / "WINDOWS");
-    EXPECT_EQ(host.CurrentFolder("c:"), "c:\\");
+    EXPECT_EQ(host.files().CurrentFolder("c:"), "c:\\");
 }
 
 TEST(WindowsPaths, MapOntoTheDriveFoldersAndBack) {
@@ -101,9 +102,9 @@ TEST(WindowsPaths, MapOntoTheDriveFoldersAndBack) {
     EXPECT_EQ(fs::weakly_canonical(host.real("c:\\WINDOWS\\a.jpg")), fs::weakly_canonical(c / "WINDOWS" / "a.jpg"));
     EXPECT_EQ(host.hostPath(c / "WINDOWS" / "a.jpg"), "c:\\WINDOWS\\a.jpg");
     EXPECT_EQ(host.hostPath(c), "c:\\");
-    EXPECT_EQ(host.Join("c:\\", "a.bmp"), "c:\\a.bmp");
-    EXPECT_EQ(host.Join("c:\\WINDOWS", "a.bmp"), "c:\\WINDOWS\\a.bmp");
-    EXPECT_EQ(host.FolderChain("c:\\WINDOWS"), (std::vector<std::string>{"c:\\", "c:\\WINDOWS"}));
+    EXPECT_EQ(host.files().Join("c:\\", "a.bmp"), "c:\\a.bmp");
+    EXPECT_EQ(host.files().Join("c:\\WINDOWS", "a.bmp"), "c:\\WINDOWS\\a.bmp");
+    EXPECT_EQ(host.files().FolderChain("c:\\WINDOWS"), (std::vector<std::string>{"c:\\", "c:\\WINDOWS"}));
 }
 
 TEST(WindowsPaths, ParentOfADriveRootIsTheRootItself) {
@@ -112,9 +113,9 @@ TEST(WindowsPaths, ParentOfADriveRootIsTheRootItself) {
     TestHost host(PathSyntax::Windows);
     writeBytes(host.root() / "c" / "inside.jpg", "x");
     writeBytes(host.root() / "outside.jpg", "x");
-    EXPECT_EQ(host.Dir("c:\\..\\inside.jpg"), "inside.jpg");
-    EXPECT_EQ(host.Dir("c:\\..\\outside.jpg"), "");
-    EXPECT_THROW(host.Kill("c:\\..\\outside.jpg"), HostError);
+    EXPECT_EQ(host.files().Dir("c:\\..\\inside.jpg"), "inside.jpg");
+    EXPECT_EQ(host.files().Dir("c:\\..\\outside.jpg"), "");
+    EXPECT_THROW(host.files().Kill("c:\\..\\outside.jpg"), HostError);
     EXPECT_TRUE(fs::exists(host.root() / "outside.jpg"));
 }
 
@@ -124,37 +125,37 @@ class FileServices : public ::testing::TestWithParam<PathSyntax> {
 protected:
     TestHost host{GetParam()};
     fs::path folder = host.startFolder();
-    std::string at(const std::string& name) { return host.Join(host.hostPath(folder), name); }
+    std::string at(const std::string& name) { return host.files().Join(host.hostPath(folder), name); }
 };
 
 TEST_P(FileServices, DirNamesOnlyNormalFiles) {
     writeBytes(folder / "a.jpg", "x");
     writeBytes(folder / ".hidden.jpg", "x");
     fs::create_directory(folder / "sub.jpg");
-    EXPECT_EQ(host.Dir(at("a.jpg")), "a.jpg");
-    EXPECT_EQ(host.Dir(at(".hidden.jpg")), ".hidden.jpg");  // hidden from the list, not from Dir
-    EXPECT_EQ(host.Dir(at("sub.jpg")), "");
-    EXPECT_EQ(host.Dir(at("missing.jpg")), "");
-    EXPECT_EQ(host.Dir(at("a.jpg") + host.Separator() + "b.jpg"), "");  // a file is no folder
+    EXPECT_EQ(host.files().Dir(at("a.jpg")), "a.jpg");
+    EXPECT_EQ(host.files().Dir(at(".hidden.jpg")), ".hidden.jpg");  // hidden from the list, not from Dir
+    EXPECT_EQ(host.files().Dir(at("sub.jpg")), "");
+    EXPECT_EQ(host.files().Dir(at("missing.jpg")), "");
+    EXPECT_EQ(host.files().Dir(at("a.jpg") + host.files().Separator() + "b.jpg"), "");  // a file is no folder
 }
 
 TEST_P(FileServices, FileLenCountsBytesBeyondTwoGigabytes) {
     writeBytes(folder / "five.jpg", "12345");
-    EXPECT_EQ(host.FileLen(at("five.jpg")), 5);
+    EXPECT_EQ(host.files().FileLen(at("five.jpg")), 5);
     // A sparse file costs nothing on disk.
     { std::ofstream(folder / "big.jpg"); }
     fs::resize_file(folder / "big.jpg", 3221225472ULL);
-    EXPECT_EQ(host.FileLen(at("big.jpg")), 3221225472LL);
-    EXPECT_THROW((void)host.FileLen(at("missing.jpg")), HostError);
+    EXPECT_EQ(host.files().FileLen(at("big.jpg")), 3221225472LL);
+    EXPECT_THROW((void)host.files().FileLen(at("missing.jpg")), HostError);
 }
 
 TEST_P(FileServices, KillDeletesFilesOnly) {
     writeBytes(folder / "a.jpg", "x");
     fs::create_directory(folder / "sub.jpg");
-    host.Kill(at("a.jpg"));
+    host.files().Kill(at("a.jpg"));
     EXPECT_FALSE(fs::exists(folder / "a.jpg"));
-    EXPECT_THROW(host.Kill(at("a.jpg")), HostError);
-    EXPECT_THROW(host.Kill(at("sub.jpg")), HostError);
+    EXPECT_THROW(host.files().Kill(at("a.jpg")), HostError);
+    EXPECT_THROW(host.files().Kill(at("sub.jpg")), HostError);
     EXPECT_TRUE(fs::is_directory(folder / "sub.jpg"));
 }
 
@@ -162,11 +163,11 @@ TEST_P(FileServices, KillDeletesFilesOnly) {
 
 TEST_P(FileServices, SavePictureWritesABitmapWhateverTheName) {
     writePicture(folder / "old.jpg", 8, 8);
-    host.SavePicture(solidPicture(20, 10, 0x20a040), at("old.jpg"));
+    host.files().SavePicture(solidPicture(20, 10, 0x20a040), at("old.jpg"));
     const std::string bytes = readBytes(folder / "old.jpg");
     ASSERT_GE(bytes.size(), 54u);
     EXPECT_EQ(bytes.substr(0, 2), "BM");
-    const Picture back = host.LoadPicture(at("old.jpg"));
+    const Picture back = host.files().LoadPicture(at("old.jpg"));
     EXPECT_EQ(back.widthPx(), 20);
     EXPECT_EQ(back.heightPx(), 10);
     EXPECT_EQ(back.image()->pixel(3, 3) & 0xffffffu, 0x20a040u);
@@ -178,11 +179,11 @@ TEST_P(FileServices, AFailedSaveLeavesTheOldFileAndNoLeftovers) {
     fs::create_directory(folder / "dir.bmp");
     writeBytes(folder / "dir.bmp" / "inner.jpg", "x");
 
-    EXPECT_THROW(host.SavePicture(solidPicture(4, 4), at("dir.bmp")), HostError);
+    EXPECT_THROW(host.files().SavePicture(solidPicture(4, 4), at("dir.bmp")), HostError);
     EXPECT_TRUE(fs::is_directory(folder / "dir.bmp"));
     EXPECT_EQ(readBytes(folder / "dir.bmp" / "inner.jpg"), "x");
-    EXPECT_THROW(host.SavePicture(solidPicture(4, 4), at("nowhere") + host.Separator() + "x.bmp"), HostError);
-    EXPECT_THROW(host.SavePicture(Picture(), at("keep.bmp")), HostError);
+    EXPECT_THROW(host.files().SavePicture(solidPicture(4, 4), at("nowhere") + host.files().Separator() + "x.bmp"), HostError);
+    EXPECT_THROW(host.files().SavePicture(Picture(), at("keep.bmp")), HostError);
 
     // A write that stops half way (a full disk) is the save command's test.
     EXPECT_EQ(readBytes(folder / "keep.bmp"), "old contents");
@@ -194,7 +195,7 @@ TEST_P(FileServices, SaveIntoAReadOnlyFolderFailsCleanly) {
     if (!enforced.active()) GTEST_SKIP() << "permission checks cannot be enforced here";
     writeBytes(folder / "keep.bmp", "old contents");
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_THROW(host.SavePicture(solidPicture(4, 4), at("keep.bmp")), HostError);
+    EXPECT_THROW(host.files().SavePicture(solidPicture(4, 4), at("keep.bmp")), HostError);
     fs::permissions(folder, fs::perms::owner_all);
     EXPECT_EQ(readBytes(folder / "keep.bmp"), "old contents");
 }

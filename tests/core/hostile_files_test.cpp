@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "host/natural_order.h"
+#include "host/wildcard.h"
 #include "host/picture_reader.h"
 #include "host/system_parameters.h"
 #include "commands/commands.h"
@@ -90,7 +91,7 @@ TEST(PictureReader, AFifoNamedLikeAPictureIsRefusedWithoutWaitingForAWriter) {
     TestHost host(PathSyntax::Posix);
     const fs::path fifo = host.startFolder() / "x.jpg";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    EXPECT_EQ(loadInChild([&] { (void)host.LoadPicture(host.hostPath(fifo)); }), Ended::Refused);
+    EXPECT_EQ(loadInChild([&] { (void)host.files().LoadPicture(host.hostPath(fifo)); }), Ended::Refused);
 }
 
 TEST(PictureReader, DevicesFoldersAndBrokenLinksAreRefused) {
@@ -101,7 +102,7 @@ TEST(PictureReader, DevicesFoldersAndBrokenLinksAreRefused) {
     fs::create_symlink("missing.jpg", d / "dangling.jpg");
     fs::create_directory(d / "folder.jpg");
     for (const char* name : {"zero.jpg", "loop.jpg", "dangling.jpg", "folder.jpg"})
-        EXPECT_EQ(loadInChild([&] { (void)host.LoadPicture(host.hostPath(d / name)); }), Ended::Refused) << name;
+        EXPECT_EQ(loadInChild([&] { (void)host.files().LoadPicture(host.hostPath(d / name)); }), Ended::Refused) << name;
 }
 
 namespace {
@@ -128,7 +129,7 @@ TEST(PictureReader, AFileThatShrinksGrowsOrChangesDuringTheReadIsRefusedNotMisre
                                     whole + std::string(5000, 'x')}) {
         writeBytes(changing, whole);
         changedTo = next;
-        EXPECT_EQ(loadInChild([&] { (void)host.LoadPicture(host.hostPath(changing)); }), Ended::Refused)
+        EXPECT_EQ(loadInChild([&] { (void)host.files().LoadPicture(host.hostPath(changing)); }), Ended::Refused)
             << next.size();
     }
 }
@@ -241,7 +242,7 @@ TEST(NameMatching, NamesThatBeginWithAStarAreListed) {
     TestHost host(PathSyntax::Posix);
     const fs::path d = host.startFolder();
     for (const char* name : {"*new*.jpg", "*.JPG", "**.gif", "a*b?.bmp", "plain.jpg"}) writePicture(d / name, 4, 4);
-    EXPECT_EQ(host.Files(host.hostPath(d), "*.jpg*;*.bmp*;*.gif*"),
+    EXPECT_EQ(host.files().Files(host.hostPath(d), "*.jpg*;*.bmp*;*.gif*"),
               (std::vector<std::string>{"**.gif", "*.JPG", "*new*.jpg", "a*b?.bmp", "plain.jpg"}));
 }
 

@@ -231,7 +231,7 @@ TEST_P(StatusLine, NamesTheFolderUntilAFileWasOpened) {
     fs::create_directory(f.host.startFolder() / "Sub");
     f.start({});
     auto& c = f.c();
-    const std::string sep(1, f.host.Separator()), folder = c.dirList.path();
+    const std::string sep(1, f.host.files().Separator()), folder = c.dirList.path();
     auto resize = [&] { f.form->dispatch([&] { f.form->resize(7000, 5000); }); };
 
     resize();
@@ -241,9 +241,9 @@ TEST_P(StatusLine, NamesTheFolderUntilAFileWasOpened) {
     resize();
     EXPECT_EQ(c.StatusBar1.panel(1).text, folder + sep + "a.jpg");
 
-    f.form->dispatch([&] { c.dirList.setPath(f.host.Join(folder, "Sub")); });
+    f.form->dispatch([&] { c.dirList.setPath(f.host.files().Join(folder, "Sub")); });
     resize();
-    EXPECT_EQ(c.StatusBar1.panel(1).text, f.host.Join(folder, "Sub") + sep);
+    EXPECT_EQ(c.StatusBar1.panel(1).text, f.host.files().Join(folder, "Sub") + sep);
 
     if (GetParam() == PathSyntax::Windows) {
         f.form->dispatch([&] { c.dirList.setPath("c:\\"); });

@@ -76,48 +76,48 @@ TEST_F(FolderReads, LinksFollowTheirTargetsAndHiddenEntriesStayOut) {
     fs::create_directory_symlink(folder / "sub", folder / "linked.jpg");
     fs::create_symlink(folder / "a.jpg", folder / "b.jpg");
     fs::create_symlink(folder / "gone", folder / "c.jpg");
-    EXPECT_EQ(host.SubFolders(at()), (std::vector<std::string>{"linked.jpg", "sub"}));
-    EXPECT_EQ(host.Files(at(), pattern), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
+    EXPECT_EQ(host.files().SubFolders(at()), (std::vector<std::string>{"linked.jpg", "sub"}));
+    EXPECT_EQ(host.files().Files(at(), pattern), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
 }
 
 TEST_F(FolderReads, ARepeatedReadServesOnlyOneEventAndNoChangeOfThisProgram) {
     writeBytes(folder / "a.jpg", "x");
     // Outside an event every call reads the folder afresh.
-    EXPECT_EQ(host.SubFolders(at()), std::vector<std::string>{});
+    EXPECT_EQ(host.files().SubFolders(at()), std::vector<std::string>{});
     writeBytes(folder / "b.jpg", "x");
-    EXPECT_EQ(host.Files(at(), pattern), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(host.files().Files(at(), pattern), (std::vector<std::string>{"a.jpg", "b.jpg"}));
 
-    host.EventStarted();
-    EXPECT_EQ(host.SubFolders(at()), std::vector<std::string>{});
-    host.Kill(host.hostPath(folder / "a.jpg"));
-    EXPECT_EQ(host.Files(at(), pattern), std::vector<std::string>{"b.jpg"});
-    host.SavePicture(pictavo::test::solidPicture(2, 2), host.hostPath(folder / "s.bmp"));
-    EXPECT_EQ(host.Files(at(), pattern), (std::vector<std::string>{"b.jpg", "s.bmp"}));
-    host.EventEnded();
+    host.files().EventStarted();
+    EXPECT_EQ(host.files().SubFolders(at()), std::vector<std::string>{});
+    host.files().Kill(host.hostPath(folder / "a.jpg"));
+    EXPECT_EQ(host.files().Files(at(), pattern), std::vector<std::string>{"b.jpg"});
+    host.files().SavePicture(pictavo::test::solidPicture(2, 2), host.hostPath(folder / "s.bmp"));
+    EXPECT_EQ(host.files().Files(at(), pattern), (std::vector<std::string>{"b.jpg", "s.bmp"}));
+    host.files().EventEnded();
 
     writeBytes(folder / "c.jpg", "x");
-    EXPECT_EQ(host.Files(at(), pattern), (std::vector<std::string>{"b.jpg", "c.jpg", "s.bmp"}));
+    EXPECT_EQ(host.files().Files(at(), pattern), (std::vector<std::string>{"b.jpg", "c.jpg", "s.bmp"}));
 
     // An event nested inside another (one that a message box ran) reads afresh too.
-    host.EventStarted();
-    EXPECT_EQ(host.SubFolders(at()), std::vector<std::string>{});
+    host.files().EventStarted();
+    EXPECT_EQ(host.files().SubFolders(at()), std::vector<std::string>{});
     writeBytes(folder / "d.jpg", "x");
-    host.EventStarted();
-    EXPECT_EQ(host.Files(at(), pattern).size(), 4u);
-    host.EventEnded();
-    host.EventEnded();
+    host.files().EventStarted();
+    EXPECT_EQ(host.files().Files(at(), pattern).size(), 4u);
+    host.files().EventEnded();
+    host.files().EventEnded();
 }
 
 TEST_F(FolderReads, AnUnreadableFolderIsReported) {
-    EXPECT_THROW(host.Files(host.hostPath(folder / "none"), pattern), pictavo::HostError);
-    EXPECT_THROW(host.SubFolders(host.hostPath(folder / "none")), pictavo::HostError);
+    EXPECT_THROW(host.files().Files(host.hostPath(folder / "none"), pattern), pictavo::HostError);
+    EXPECT_THROW(host.files().SubFolders(host.hostPath(folder / "none")), pictavo::HostError);
 }
 
 // --- the bitmap writer ----------------------------------------------------------------------
 
 QImage saveAndRead(TestHost& host, const QImage& image, std::string* bytes = nullptr) {
     const fs::path file = host.root() / "out.bmp";
-    host.SavePicture(Picture(std::make_shared<const QImage>(image)), host.hostPath(file));
+    host.files().SavePicture(Picture(std::make_shared<const QImage>(image)), host.hostPath(file));
     const std::string data = readBytes(file);
     if (bytes) *bytes = data;
     QImage back;

@@ -32,7 +32,7 @@ protected:
     fs::path start = f.host.startFolder();
 
     FormControls& c() { return f.c(); }
-    std::string sep() const { return std::string(1, f.host.Separator()); }
+    std::string sep() const { return std::string(1, f.host.files().Separator()); }
     int row(const std::string& name) {
         const auto& names = c().filList.names();
         const auto it = std::find(names.begin(), names.end(), name);
@@ -331,7 +331,7 @@ TEST_P(Unshowable, EndsInOneMessageWithThePreviousPictureKeptAndTheShowStopped) 
         if (e.is_regular_file()) files.emplace_back(e.path().filename(), readBytes(e.path()));
     f.host.pointers.clear();
 
-    std::string expectedPath = c.dirList.path() + std::string(1, f.host.Separator());
+    std::string expectedPath = c.dirList.path() + std::string(1, f.host.files().Separator());
     if (bad.name) {
         const auto& names = c.filList.names();
         const auto it = std::find(names.begin(), names.end(), bad.name);

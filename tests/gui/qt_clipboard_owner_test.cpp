@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QMimeData>
 
-#include "host/qt_host.h"
+#include "qthost/qt_host.h"
 
 namespace pictavo {
 namespace {

@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "host/qt_host.h"
+#include "qthost/qt_host.h"
 #include "support/test_host.h"
 
 namespace fs = std::filesystem;

@@ -40,7 +40,7 @@ std::vector<Volume> volumesFor(PathSyntax syntax, const fs::path& root) {
 }
 }  // namespace
 
-TestHost::TestHost(PathSyntax syntax) : FileHost(syntax, {}) { setVolumes(volumesFor(syntax, temp_.path())); }
+TestHost::TestHost(PathSyntax syntax) : files_(syntax, volumesFor(syntax, temp_.path())) {}
 
 fs::path TestHost::startFolder() const {
     return syntax() == PathSyntax::Windows ? temp_.path() / "c" / "WINDOWS" : temp_.path() / "Pictures";
@@ -107,11 +107,6 @@ void TestHost::otherProgramCopiesText() {
 Picture TestHost::ClipboardGetData() { return clipboardPicture.value_or(Picture()); }
 
 bool TestHost::ClipboardHasBitmap() { return clipboardPicture.has_value(); }
-
-void TestHost::Kill(const std::string& path) {
-    if (killError) throw HostError(*killError + ": " + path);
-    FileHost::Kill(path);
-}
 
 void TestHost::Show(const std::string& window) { shown.push_back(window); }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A scripted host over real files in a temporary folder: message-box and dialog answers
-// are given in advance and every call to the user-facing services is recorded.
+// are given in advance and every call to the user-facing services is recorded. Files and
+// folders are the real file system, in either path syntax.
 
 #include <deque>
 #include <filesystem>
@@ -10,7 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/file_host.h"
+#include "host/file_system.h"
+#include "host/host.h"
 
 namespace pictavo::test {
 
@@ -33,7 +35,7 @@ struct MsgBoxCall {
     std::optional<std::string> title;
 };
 
-class TestHost : public FileHost {
+class TestHost : public Host {
 public:
     // Posix: drives "/" and "/media/pictavo-offline" (never ready); the program starts in
     // <temp>/Pictures. Windows: "c:" and "d:" are folders inside the temporary folder,
@@ -41,8 +43,9 @@ public:
     explicit TestHost(PathSyntax syntax);
 
     // The real folder behind a path in this host's syntax, and back.
-    [[nodiscard]] std::filesystem::path real(const std::string& hostPath) const { return toNative(hostPath); }
-    [[nodiscard]] std::string hostPath(const std::filesystem::path& native) const { return fromNative(native); }
+    [[nodiscard]] std::filesystem::path real(const std::string& hostPath) const { return files_.toNative(hostPath); }
+    [[nodiscard]] std::string hostPath(const std::filesystem::path& native) const { return files_.fromNative(native); }
+    [[nodiscard]] PathSyntax syntax() const { return files_.syntax(); }
     [[nodiscard]] const std::filesystem::path& root() const { return temp_.path(); }
     // The folder the program starts in, as a real path.
     [[nodiscard]] std::filesystem::path startFolder() const;
@@ -52,8 +55,6 @@ public:
     // Paths chosen in the save dialog; nullopt is Cancel. An empty queue cancels.
     std::deque<std::optional<std::string>> saveAnswers;
     int wallpaperResult = 1;
-    // When set, deleting a file fails with this reason (as a file in use would).
-    std::optional<std::string> killError;
 
     // What the program did.
     std::vector<MsgBoxCall> messages;
@@ -82,6 +83,8 @@ public:
     MsgResult MsgBox(const std::string& prompt, MsgFlags flags, const std::optional<std::string>& title) override;
     void SetMousePointer(MousePointer pointer) override;
     bool ShowSave(SaveDialogState& dialog) override;
+    [[nodiscard]] FileSystem& files() override { return files_; }
+    [[nodiscard]] const FileSystem& files() const { return files_; }
     [[nodiscard]] float TwipsPerPixelX() const override { return 15; }
     [[nodiscard]] float TwipsPerPixelY() const override { return 15; }
     std::string StartDrive() override;
@@ -93,11 +96,11 @@ public:
     bool ClipboardHoldsOwnPicture() override;
     void Show(const std::string& window) override;
     void Unload(const std::string& window) override;
-    void Kill(const std::string& path) override;
     int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text, unsigned flags) override;
 
 private:
     TempDir temp_;
+    FileSystem files_;
 };
 
 // Writes a picture file of the given size, filled with one colour, in the format that the

@@ -1,4 +1,4 @@
-#include "host/qt_host.h"
+#include "qthost/qt_host.h"
 
 #include "host/system_parameters.h"
 #include "program_info.h"
@@ -82,8 +82,7 @@ QStringList qtNameFilters(const std::string& filter) {
 }
 
 QtHost::QtHost()
-    : FileHost(PathSyntax::Posix, systemVolumes()),
-      clipboardToken_(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {}
+    : clipboardToken_(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {}
 
 QtHost::~QtHost() {
     while (waitCursors_ > 0) {
@@ -175,11 +174,6 @@ bool QtHost::ShowSave(SaveDialogState& dialog) {
     }
     dialog.fileName = encodePath(box.selectedFiles().front());
     return true;
-}
-
-std::vector<std::string> QtHost::Drives() {
-    setVolumes(systemVolumes());
-    return FileHost::Drives();
 }
 
 float QtHost::TwipsPerPixelX() const { return twipsPerDevicePixel(true); }

@@ -1,26 +1,26 @@
-#include "host/file_host.h"
+#include "host/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QBuffer>
-#include <cstdint>
-#include <QByteArray>
 #include <QImage>
 #include <algorithm>
 #include <bit>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <memory>
 
+#include "host/host.h"
 #include "host/natural_order.h"
-#include "host/trash.h"
 #include "host/picture_reader.h"
+#include "host/trash.h"
+#include "host/wildcard.h"
 
 namespace fs = std::filesystem;
 
@@ -153,21 +153,22 @@ int writeBitmap(int fd, const QImage& image) {
 
 }  // namespace
 
-FileHost::FileHost(PathSyntax syntax, std::vector<Volume> volumes)
+FileSystem::FileSystem(PathSyntax syntax, std::vector<Volume> volumes)
     : syntax_(syntax), volumes_(std::move(volumes)) {}
 
-void FileHost::setVolumes(std::vector<Volume> volumes) { volumes_ = std::move(volumes); }
+FileSystem::FileSystem(PathSyntax syntax, VolumeReader readVolumes)
+    : syntax_(syntax), readVolumes_(std::move(readVolumes)), volumes_(readVolumes_()) {}
 
-char FileHost::Separator() const { return syntax_ == PathSyntax::Windows ? '\\' : '/'; }
+char FileSystem::Separator() const { return syntax_ == PathSyntax::Windows ? '\\' : '/'; }
 
-const Volume* FileHost::volumeByDrive(const std::string& drive) const {
+const Volume* FileSystem::volumeByDrive(const std::string& drive) const {
     const auto want = syntax_ == PathSyntax::Windows ? lower(drive) : drive;
     for (const auto& v : volumes_)
         if (v.drive == want) return &v;
     return nullptr;
 }
 
-const Volume* FileHost::volumeOf(const std::string& hostPath) const {
+const Volume* FileSystem::volumeOf(const std::string& hostPath) const {
     if (syntax_ == PathSyntax::Windows) {
         if (hostPath.size() < 2 || hostPath[1] != ':' ||
             !std::isalpha(static_cast<unsigned char>(hostPath[0])))
@@ -183,11 +184,11 @@ const Volume* FileHost::volumeOf(const std::string& hostPath) const {
     return best;
 }
 
-std::string FileHost::rootText(const Volume& v) const {
+std::string FileSystem::rootText(const Volume& v) const {
     return syntax_ == PathSyntax::Windows ? v.drive + "\\" : v.root.native();
 }
 
-std::string FileHost::normalise(const std::string& hostPath) const {
+std::string FileSystem::normalise(const std::string& hostPath) const {
     const Volume* v = volumeOf(hostPath);
     if (!v) throw HostError("Path not found: " + hostPath);
     if (syntax_ == PathSyntax::Windows) {
@@ -203,7 +204,7 @@ std::string FileHost::normalise(const std::string& hostPath) const {
     return out;
 }
 
-fs::path FileHost::toNative(const std::string& hostPath) const {
+fs::path FileSystem::toNative(const std::string& hostPath) const {
     if (syntax_ == PathSyntax::Posix) return fs::path(hostPath);
     const Volume* v = volumeOf(hostPath);
     if (!v) throw HostError("Path not found: " + hostPath);
@@ -216,7 +217,7 @@ fs::path FileHost::toNative(const std::string& hostPath) const {
     return native;
 }
 
-std::string FileHost::fromNative(const fs::path& native) const {
+std::string FileSystem::fromNative(const fs::path& native) const {
     if (syntax_ == PathSyntax::Posix) return normalise(native.native());
     for (const auto& v : volumes_) {
         if (!isPrefix(v.root, native)) continue;
@@ -233,31 +234,32 @@ std::string FileHost::fromNative(const fs::path& native) const {
     throw HostError("Path not found: " + native.native());
 }
 
-std::vector<std::string> FileHost::Drives() {
+std::vector<std::string> FileSystem::Drives() {
+    if (readVolumes_) volumes_ = readVolumes_();
     std::vector<std::string> out;
     for (const auto& v : volumes_) out.push_back(v.drive);
     return out;
 }
 
-std::string FileHost::DriveLabel(const std::string& drive) {
+std::string FileSystem::DriveLabel(const std::string& drive) {
     const Volume* v = volumeByDrive(drive);
     if (!v) return drive;
     return v->label.empty() ? v->drive : v->drive + " [" + v->label + "]";
 }
 
-std::string FileHost::DriveOf(const std::string& pathOrDrive) {
+std::string FileSystem::DriveOf(const std::string& pathOrDrive) {
     const Volume* v = IsDriveText(pathOrDrive) ? volumeByDrive(pathOrDrive) : volumeOf(pathOrDrive);
     if (!v) throw HostError("Device unavailable: " + pathOrDrive);
     return v->drive;
 }
 
-bool FileHost::IsDriveText(const std::string& text) {
+bool FileSystem::IsDriveText(const std::string& text) {
     if (syntax_ == PathSyntax::Windows)
         return text.size() == 2 && text[1] == ':' && volumeByDrive(text) != nullptr;
     return volumeByDrive(text) != nullptr;
 }
 
-std::string FileHost::CurrentFolder(const std::string& drive) {
+std::string FileSystem::CurrentFolder(const std::string& drive) {
     const Volume* v = volumeByDrive(drive);
     if (!v) throw HostError("Device unavailable: " + drive);
     const auto it = currentFolders_.find(v->drive);
@@ -272,7 +274,7 @@ std::string FileHost::CurrentFolder(const std::string& drive) {
     return fromNative(native);
 }
 
-std::string FileHost::OpenFolder(const std::string& path) {
+std::string FileSystem::OpenFolder(const std::string& path) {
     const std::string folder = IsDriveText(path) ? CurrentFolder(path) : normalise(path);
     const Volume* v = volumeOf(folder);
     std::error_code ec;
@@ -287,11 +289,11 @@ std::string FileHost::OpenFolder(const std::string& path) {
     return folder;
 }
 
-void FileHost::SetCurrentFolder(const std::string& path) {
+void FileSystem::SetCurrentFolder(const std::string& path) {
     if (const Volume* v = volumeOf(path)) currentFolders_[v->drive] = normalise(path);
 }
 
-std::vector<std::string> FileHost::FolderChain(const std::string& path) {
+std::vector<std::string> FileSystem::FolderChain(const std::string& path) {
     const std::string folder = normalise(path);
     const Volume* v = volumeOf(folder);
     std::vector<std::string> chain{rootText(*v)};
@@ -307,21 +309,21 @@ std::vector<std::string> FileHost::FolderChain(const std::string& path) {
     return chain;
 }
 
-void FileHost::EventStarted() {
+void FileSystem::EventStarted() {
     // A nested event means the person acted meanwhile (in a message box or dialog): the
     // folder may have changed.
     ++eventDepth_;
     forgetScan();
 }
 
-void FileHost::EventEnded() {
+void FileSystem::EventEnded() {
     if (--eventDepth_ <= 0) {
         eventDepth_ = 0;
         forgetScan();
     }
 }
 
-const FileHost::FolderScan& FileHost::scan(const std::string& path) {
+const FileSystem::FolderScan& FileSystem::scan(const std::string& path) {
     const fs::path native = toNative(path);
     if (scan_ && scan_->folder == native) return *scan_;
     // One readdir; the type it reports tells folders apart, so only an entry of unknown
@@ -349,14 +351,14 @@ const FileHost::FolderScan& FileHost::scan(const std::string& path) {
     return *scan_;
 }
 
-std::vector<std::string> FileHost::SubFolders(const std::string& path) {
+std::vector<std::string> FileSystem::SubFolders(const std::string& path) {
     std::vector<std::string> names = scan(path).folders;
     if (eventDepth_ == 0) forgetScan();
     naturalSort(names);
     return names;
 }
 
-std::vector<std::string> FileHost::Files(const std::string& path, const std::string& pattern) {
+std::vector<std::string> FileSystem::Files(const std::string& path, const std::string& pattern) {
     std::vector<std::string> names;
     for (const auto& name : scan(path).files)
         if (matchesAny(pattern, name)) names.push_back(name);
@@ -365,12 +367,12 @@ std::vector<std::string> FileHost::Files(const std::string& path, const std::str
     return names;
 }
 
-std::string FileHost::Join(const std::string& folder, const std::string& name) {
+std::string FileSystem::Join(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == Separator()) return folder + name;
     return folder + Separator() + name;
 }
 
-std::string FileHost::Dir(const std::string& path) {
+std::string FileSystem::Dir(const std::string& path) {
     std::error_code ec;
     const fs::path native = toNative(path);
     const auto st = fs::status(native, ec);
@@ -380,21 +382,21 @@ std::string FileHost::Dir(const std::string& path) {
     return native.filename().native();
 }
 
-bool FileHost::EntryExists(const std::string& path) {
+bool FileSystem::EntryExists(const std::string& path) {
     struct stat st {};
     if (::lstat(toNative(path).c_str(), &st) == 0) return true;
     if (errno == ENOENT) return false;
     throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
 }
 
-std::int64_t FileHost::FileLen(const std::string& path) {
+std::int64_t FileSystem::FileLen(const std::string& path) {
     std::error_code ec;
     const auto size = fs::file_size(toNative(path), ec);
     if (ec) throw HostError(reasonText(ec) + ": " + path);
     return static_cast<std::int64_t>(size);
 }
 
-void FileHost::Kill(const std::string& path) {
+void FileSystem::Kill(const std::string& path) {
     forgetScan();
     const fs::path native = toNative(path);
     std::error_code ec;
@@ -413,7 +415,7 @@ void FileHost::Kill(const std::string& path) {
         throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
 }
 
-Picture FileHost::LoadPicture(const std::string& path) {
+Picture FileSystem::LoadPicture(const std::string& path) {
     return Picture(std::make_shared<const QImage>(decodePicture(readPictureFile(toNative(path)))));
 }
 
@@ -473,7 +475,7 @@ int putInPlace(const std::string& temp, const SaveTarget& target) {
 
 }  // namespace
 
-void FileHost::SavePicture(const Picture& picture, const std::string& path) {
+void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
     forgetScan();
     if (picture.isNull()) throw HostError("There is no picture to save");
     const SaveTarget target = saveTarget(toNative(path), path);

@@ -1,7 +1,7 @@
 #pragma once
-// The host on a Qt desktop: the file services of FileHost over the real file system, plus
-// message boxes, the save dialog, the application cursor, the clipboard and the program's
-// windows through Qt Widgets.
+// The host on a Qt desktop: message boxes, the save dialog, the application cursor, the
+// clipboard and the program's windows through Qt Widgets, the desktop's wall paper, and
+// the real file system with this machine's mounted volumes as drives.
 
 #include <QByteArray>
 #include <QPointer>
@@ -10,7 +10,8 @@
 #include <map>
 #include <string>
 
-#include "host/file_host.h"
+#include "host/file_system.h"
+#include "host/host.h"
 
 class QDialog;
 class QWidget;
@@ -21,7 +22,7 @@ namespace pictavo {
 // filters ("desc (pattern)"). A text without any "|" is one entry that is its own pattern.
 [[nodiscard]] QStringList qtNameFilters(const std::string& filter);
 
-class QtHost : public FileHost {
+class QtHost : public Host {
 public:
     // Creates a window of the program, owned by the caller; the host shows it modally.
     using WindowFactory = std::function<QDialog*(QWidget* parent)>;
@@ -42,8 +43,7 @@ public:
     void SetMousePointer(MousePointer pointer) override;
     bool ShowSave(SaveDialogState& dialog) override;
 
-    // Reads the mounted volumes afresh, so that media mounted since start-up appear.
-    std::vector<std::string> Drives() override;
+    [[nodiscard]] FileSystem& files() override { return files_; }
 
     [[nodiscard]] float TwipsPerPixelX() const override;
     [[nodiscard]] float TwipsPerPixelY() const override;
@@ -64,6 +64,8 @@ public:
                               unsigned flags) override;
 
 private:
+    // The mounted volumes are read afresh whenever the drive list asks.
+    FileSystem files_{PathSyntax::Posix, FileSystem::VolumeReader(systemVolumes)};
     QPointer<QWidget> mainWindow_;
     std::map<std::string, WindowFactory> factories_;
     std::map<std::string, QPointer<QDialog>> open_;

@@ -1,0 +1,119 @@
+#pragma once
+// Files, folders and pictures on the real file system, in one of two path syntaxes. The
+// Qt host and the test host both hand the handlers one of these; what differs between
+// them (message boxes, dialog, cursor, clipboard, desktop) stays in Host.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/picture.h"
+
+namespace pictavo {
+
+enum class PathSyntax {
+    Posix,    // "/home/me/Pictures"; drives are mount points
+    Windows,  // "c:\WINDOWS"; drives are letters mapped onto folders
+};
+
+struct Volume {
+    std::string drive;           // "c:" or "/media/usb"
+    std::filesystem::path root;  // the real folder behind the drive
+    std::string label;           // shown in the drive list
+};
+
+class FileSystem {
+public:
+    // Fixed volumes, or a reader asked again each time the drive list reads the drives (so
+    // that media mounted since start-up appear).
+    using VolumeReader = std::function<std::vector<Volume>()>;
+    FileSystem(PathSyntax syntax, std::vector<Volume> volumes);
+    FileSystem(PathSyntax syntax, VolumeReader readVolumes);
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
+
+    Picture LoadPicture(const std::string& path);
+    // A bitmap file at 24 bits per pixel (any transparency is dropped).
+    void SavePicture(const Picture& picture, const std::string& path);
+
+    // The file's name if a normal file of that path exists, else "".
+    std::string Dir(const std::string& path);
+    // True when anything has that path: a file, a folder, a FIFO, a link (even one that
+    // points nowhere). Throws when the path cannot be searched or is too long.
+    bool EntryExists(const std::string& path);
+    std::int64_t FileLen(const std::string& path);
+    // Moves the file to the desktop's trash, or deletes it where its volume has none.
+    void Kill(const std::string& path);
+
+    // The path separator, inserted and tested by the handlers.
+    [[nodiscard]] char Separator() const;
+    // Drive texts as the drive list's Drive property returns them ("c:" or "/").
+    std::vector<std::string> Drives();
+    // Display text of a drive in the drive list.
+    std::string DriveLabel(const std::string& drive);
+    // The drive that holds a path or drive text; throws when there is none.
+    std::string DriveOf(const std::string& pathOrDrive);
+    // True when the text names a drive as Drive returns it (opens its current folder).
+    bool IsDriveText(const std::string& text);
+    // The folder last opened on a drive (its root at first).
+    std::string CurrentFolder(const std::string& drive);
+    // Normalises a folder path and checks that it can be read; throws HostError if not.
+    std::string OpenFolder(const std::string& path);
+    // Remembers an opened folder as its drive's current folder.
+    void SetCurrentFolder(const std::string& path);
+    // The chain from the drive root down to the folder itself, as full paths.
+    std::vector<std::string> FolderChain(const std::string& path);
+    // Names of the visible subfolders, in natural order.
+    std::vector<std::string> SubFolders(const std::string& path);
+    // Names of the visible files matching the pattern ("*.jpg*;*.bmp*"), in natural order.
+    std::vector<std::string> Files(const std::string& path, const std::string& pattern);
+    // Joins a folder path and a name the way the folder list does (no doubled separator).
+    std::string Join(const std::string& folder, const std::string& name);
+    // Events nest; while one runs, SubFolders and Files for one folder are answered from a
+    // single read of it (a folder change fills both lists in one event).
+    void EventStarted();
+    void EventEnded();
+
+
+    // Host path to the real file-system path, and back.
+    [[nodiscard]] std::filesystem::path toNative(const std::string& hostPath) const;
+    [[nodiscard]] std::string fromNative(const std::filesystem::path& native) const;
+
+    [[nodiscard]] PathSyntax syntax() const { return syntax_; }
+
+private:
+    [[nodiscard]] const Volume* volumeOf(const std::string& hostPath) const;
+    [[nodiscard]] const Volume* volumeByDrive(const std::string& drive) const;
+    [[nodiscard]] std::string rootText(const Volume& v) const;
+    [[nodiscard]] std::string normalise(const std::string& hostPath) const;
+
+    // One read of a folder: the visible subfolders and the visible other entries, unsorted.
+    struct FolderScan {
+        std::filesystem::path folder;
+        std::vector<std::string> folders;
+        std::vector<std::string> files;
+    };
+    const FolderScan& scan(const std::string& path);
+    void forgetScan() { scan_.reset(); }
+
+    PathSyntax syntax_;
+    VolumeReader readVolumes_;
+    std::vector<Volume> volumes_;
+    std::map<std::string, std::string> currentFolders_;
+    // The last read folder, kept only while an event runs and until the program changes a file.
+    std::optional<FolderScan> scan_;
+    int eventDepth_ = 0;
+};
+
+// The volumes a person uses on this Linux machine: the root file system and the mounted
+// removable media and other disks (under /media, /run/media and /mnt).
+std::vector<Volume> systemVolumes();
+
+// Reads an error code into a short text for the person ("Permission denied").
+std::string reasonText(const std::error_code& ec);
+
+}  // namespace pictavo

@@ -31,10 +31,11 @@ click_at "${SVCOM[@]}"
 wait_for_window Pictavo "pressing the save-as-bitmap button"
 in_box key Return
 wait_for_window "Bitmapの保存" "the notice about the bitmap"
-in_box key ctrl+a type --delay 5 "$pics/c.bmp"
-# The desktop's own dialog completes a typed path as it comes in; a Return
-# before that settles would only accept the completion.
-sleep 0.5
+# The dialog starts in the start folder, so the bare name is enough. A whole
+# path would race with the dialog's completion of each folder as it is typed,
+# and a Return then accepts the completion instead of the name.
+in_box key ctrl+a type --delay 5 "c.bmp"
+sleep 0.3
 xdotool key Return
 wait_for_window Pictavo "choosing c.bmp in the save dialog"
 in_box key Return

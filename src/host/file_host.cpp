@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +9,6 @@
 #include <cstdint>
 #include <QByteArray>
 #include <QImage>
-#include <QImageReader>
 #include <algorithm>
 #include <bit>
 #include <cctype>
@@ -20,8 +18,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "host/jpeg_check.h"
 #include "host/natural_order.h"
+#include "host/picture_reader.h"
 #include "host/trash.h"
 
 namespace fs = std::filesystem;
@@ -67,69 +65,6 @@ bool isPrefix(const fs::path& root, const fs::path& p) {
         if (q == p.end() || *r != *q) return false;
     }
     return true;
-}
-
-// Owns a read-only mapping of a whole file.
-class MappedFile {
-public:
-    explicit MappedFile(const fs::path& native) {
-        fd_ = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) throw HostError(reasonText({errno, std::generic_category()}));
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0) throw HostError(reasonText({errno, std::generic_category()}));
-        if (!S_ISREG(st.st_mode)) throw HostError("Not a picture file");
-        size_ = static_cast<std::size_t>(st.st_size);
-        if (size_ == 0) return;
-        void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
-        if (p == MAP_FAILED) throw HostError(reasonText({errno, std::generic_category()}));
-        data_ = static_cast<const char*>(p);
-    }
-    ~MappedFile() {
-        if (data_) ::munmap(const_cast<char*>(data_), size_);
-        if (fd_ >= 0) ::close(fd_);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-
-    [[nodiscard]] const char* data() const { return data_; }
-    [[nodiscard]] std::size_t size() const { return size_; }
-
-private:
-    int fd_ = -1;
-    const char* data_ = nullptr;
-    std::size_t size_ = 0;
-};
-
-QImage decode(const MappedFile& file) {
-    if (file.size() == 0) throw HostError("The file is empty");
-    if (file.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-        throw HostError("The file is too large to be a picture");
-    const auto bytes = QByteArray::fromRawData(file.data(), static_cast<qsizetype>(file.size()));
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    reader.setDecideFormatFromContent(true);
-    const QByteArray format = reader.format();
-    if (format.isEmpty()) throw HostError("Unknown picture format");
-    const QSize size = reader.size();
-    if (size.isValid()) {
-        const double bytesNeeded = 4.0 * size.width() * size.height();
-        if (bytesNeeded > kPictureAllocationLimitMiB * 1024.0 * 1024.0)
-            throw HostError("The picture is too large");
-    }
-    if (format == "jpeg" || format == "jpg") {
-        if (!jpegIsComplete(reinterpret_cast<const unsigned char*>(file.data()), file.size()))
-            throw HostError("The picture file is truncated");
-    }
-    QImage image;
-    if (!reader.read(&image) || image.isNull()) throw HostError(reader.errorString().toStdString());
-    // Draw from a 32-bit image; decoders for JPEG already hand one back.
-    if (image.depth() != 32)
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                              : QImage::Format_RGB32);
-    return image;
 }
 
 // Writes all of a buffer; 0 or the error number.
@@ -216,17 +151,10 @@ int writeBitmap(int fd, const QImage& image) {
     return 0;
 }
 
-struct AllocationLimit {
-    AllocationLimit() { QImageReader::setAllocationLimit(kPictureAllocationLimitMiB); }
-};
-
 }  // namespace
 
 FileHost::FileHost(PathSyntax syntax, std::vector<Volume> volumes)
-    : syntax_(syntax), volumes_(std::move(volumes)) {
-    static AllocationLimit once;
-    (void)once;
-}
+    : syntax_(syntax), volumes_(std::move(volumes)) {}
 
 void FileHost::setVolumes(std::vector<Volume> volumes) { volumes_ = std::move(volumes); }
 
@@ -481,8 +409,7 @@ void FileHost::Kill(const std::string& path) {
 }
 
 Picture FileHost::LoadPicture(const std::string& path) {
-    const MappedFile file(toNative(path));
-    return Picture(std::make_shared<const QImage>(decode(file)));
+    return Picture(std::make_shared<const QImage>(decodePicture(readPictureFile(toNative(path)))));
 }
 
 namespace {

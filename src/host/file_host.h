@@ -24,11 +24,6 @@ struct Volume {
     std::string label;           // shown in the drive list
 };
 
-// The most memory a single decoded picture may take. Qt's default of 128 MiB refuses
-// ordinary 100-megapixel photos; a header that claims more than this is refused before
-// any pixel memory is taken.
-inline constexpr int kPictureAllocationLimitMiB = 1024;
-
 class FileHost : public Host {
 public:
     FileHost(PathSyntax syntax, std::vector<Volume> volumes);

@@ -9,4 +9,13 @@ namespace pictavo {
 // premature end, and Qt's reader passes the warning over, so no library call tells it.)
 [[nodiscard]] bool jpegIsComplete(const unsigned char* data, std::size_t size);
 
+// True when the frame is entropy-coded with arithmetic coding, whose data has no
+// useful lower bound on its size.
+[[nodiscard]] bool jpegUsesArithmeticCoding(const unsigned char* data, std::size_t size);
+
+// The fewest bytes of Huffman-coded data a whole JPEG picture of this size can hold: every
+// 8 x 8 block of the fullest-sampled component costs at least one bit (its DC code). A file
+// smaller than this cannot fill its picture, so it is refused before pixels are allocated.
+[[nodiscard]] std::size_t jpegMinimumBytes(int width, int height);
+
 }  // namespace pictavo

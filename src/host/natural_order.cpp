@@ -83,12 +83,13 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
     // Iterative matcher with backtracking to the last '*': linear for these patterns.
     std::size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        // A '*' of the pattern is always a wildcard, even where the name holds a '*' too.
+        if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             mark = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+            ++p;
+            ++n;
         } else if (star != std::string_view::npos) {
             p = star + 1;
             n = ++mark;

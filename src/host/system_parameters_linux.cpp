@@ -1,4 +1,6 @@
 #ifndef _WIN32
+#include <sys/stat.h>
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QProcess>
@@ -158,6 +160,10 @@ int SystemParametersInfoA(unsigned action, unsigned /*param*/, const std::string
     // Every supported desktop keeps its setting in the user's profile, which is what the
     // update flag asks for.
     if (action != kSpiSetDeskWallpaper) return 0;
+    // The desktop would open the file later: a file that is gone, a FIFO or a device would
+    // leave it with no picture or waiting on another process.
+    struct stat st {};
+    if (!text.empty() && (::stat(text.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) return 0;
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     switch (detectDesktop(desktop ? desktop : "")) {
         case Desktop::Gnome: return gnomeWallpaper(text);

@@ -1,0 +1,128 @@
+#include "host/picture_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QImageReader>
+#include <cerrno>
+#include <system_error>
+
+#include "host/file_host.h"
+#include "host/jpeg_check.h"
+#include "host/picture_checks.h"
+
+namespace pictavo {
+
+namespace {
+
+void (*beforeRead)(int fd) = nullptr;
+
+constexpr std::int64_t kLimitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024;
+
+[[noreturn]] void fail(int err) { throw HostError(reasonText({err, std::generic_category()})); }
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    [[nodiscard]] int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+const unsigned char* bytesOf(const QByteArray& bytes) {
+    return reinterpret_cast<const unsigned char*>(bytes.constData());
+}
+
+}  // namespace
+
+QByteArray readPictureFile(const std::filesystem::path& native) {
+    // What the entry is, before anything opens it: opening a FIFO waits for a writer and
+    // opening a device may act on it.
+    struct stat before {};
+    if (::stat(native.c_str(), &before) != 0) fail(errno);
+    if (!S_ISREG(before.st_mode)) throw HostError("Not a picture file");
+    // Non-blocking all the same, in case the entry was swapped for a FIFO since.
+    const FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) fail(errno);
+    struct stat opened {};
+    if (::fstat(fd.get(), &opened) != 0) fail(errno);
+    if (!S_ISREG(opened.st_mode)) throw HostError("Not a picture file");
+    if (opened.st_size == 0) throw HostError("The file is empty");
+    if (opened.st_size > kLimitBytes) throw HostError("The file is too large to be a picture");
+    if (beforeRead) beforeRead(fd.get());
+
+    // One read of the size just seen; a file that shrank, grew or was rewritten meanwhile
+    // is refused rather than decoded from a mixture of old and new bytes.
+    QByteArray bytes(static_cast<qsizetype>(opened.st_size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(errno);
+        if (n == 0) break;
+        done += n;
+    }
+    struct stat after {};
+    if (::fstat(fd.get(), &after) != 0) fail(errno);
+    if (done != bytes.size() || !sameFile(opened, after))
+        throw HostError("The file changed while it was read");
+    return bytes;
+}
+
+QImage decodePicture(const QByteArray& bytes) {
+    if (bytes.isEmpty()) throw HostError("The file is empty");
+    QImageReader::setAllocationLimit(kPictureAllocationLimitMiB);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    reader.setDecideFormatFromContent(true);
+    const QByteArray format = reader.format();
+    if (format.isEmpty()) throw HostError("Unknown picture format");
+    const QSize size = reader.size();
+    if (size.isValid()) {
+        const double bytesNeeded = 4.0 * size.width() * size.height();
+        if (bytesNeeded > double(kLimitBytes)) throw HostError("The picture is too large");
+    }
+    const auto* data = bytesOf(bytes);
+    const auto length = static_cast<std::size_t>(bytes.size());
+    if (format == "jpeg" || format == "jpg") {
+        if (!jpegIsComplete(data, length)) throw HostError("The picture file is truncated");
+        // Too few bytes to fill the claimed size: a decompression bomb or a file cut short
+        // inside its data. Refused now rather than after seconds of decoding grey.
+        if (size.isValid() && length < jpegMinimumBytes(size.width(), size.height()) &&
+            !jpegUsesArithmeticCoding(data, length))
+            throw HostError("The picture file is truncated");
+    } else if (format == "bmp") {
+        if (!bmpIsComplete(data, length)) throw HostError("The picture file is truncated");
+    } else if (format == "gif") {
+        if (!gifIsComplete(data, length)) throw HostError("The picture file is truncated");
+    }
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) throw HostError(reader.errorString().toStdString());
+    // Draw from a 32-bit image; decoders for JPEG already hand one back.
+    if (image.depth() != 32)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                              : QImage::Format_RGB32);
+    return image;
+}
+
+namespace seams {
+void setBeforePictureRead(void (*hook)(int fd)) { beforeRead = hook; }
+}  // namespace seams
+
+}  // namespace pictavo

@@ -1,0 +1,31 @@
+#pragma once
+// Reading and decoding picture files, whatever a folder holds: an entry that is not a
+// regular file is refused without waiting on it, the bytes are read (never mapped, so a
+// file that shrinks meanwhile cannot kill the program), a file whose picture data ends
+// early is refused, and so is a picture whose decoded pixels would not fit the bound.
+// Every refusal is a HostError.
+
+#include <QByteArray>
+#include <QImage>
+#include <filesystem>
+
+namespace pictavo {
+
+// The most memory a single decoded picture may take. Qt's default of 128 MiB refuses
+// ordinary 100-megapixel photos; a header that claims more than this is refused before
+// any pixel memory is taken. No picture file may be larger than this either.
+inline constexpr int kPictureAllocationLimitMiB = 1024;
+
+// All bytes of a regular file (or a link to one), in one bounded read.
+[[nodiscard]] QByteArray readPictureFile(const std::filesystem::path& native);
+
+// A 32-bit picture with its EXIF orientation applied.
+[[nodiscard]] QImage decodePicture(const QByteArray& bytes);
+
+namespace seams {
+// Called with the open file between the size check and the read, so that a test can
+// change the file there as another program might.
+void setBeforePictureRead(void (*hook)(int fd));
+}  // namespace seams
+
+}  // namespace pictavo

@@ -1,0 +1,34 @@
+#pragma once
+// A folder of everything a picture viewer may meet: empty, random, truncated and lying
+// files, bombs, special entries named like pictures, unreadable files and awkward names.
+// Made by the tests themselves; the benchmark and the fuzzers' seed corpus use it too.
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pictavo::test {
+
+enum class Outcome { Picture, Message, Either };
+
+struct HostileEntry {
+    std::string label;  // what it is, for reports
+    std::string name;   // its file name (raw bytes)
+    Outcome expected;
+};
+
+// Hostile contents only (no special entries), each with a label: the fuzzers' seeds.
+std::vector<std::pair<std::string, std::string>> hostileContents();
+
+// Fills an empty folder with every hostile entry and tells what each should end in.
+std::vector<HostileEntry> makeHostileFolder(const std::filesystem::path& folder);
+
+// The bytes of a one-colour picture as writePicture makes it ("jpg", "bmp" or "gif").
+std::string pictureBytes(const char* extension, int width, int height);
+
+// A JPEG of the given size whose header is then made to claim another size: the pixel data
+// stays that of the small picture.
+std::string jpegClaiming(int width, int height);
+
+}  // namespace pictavo::test

@@ -326,6 +326,7 @@ const FileHost::FolderScan& FileHost::scan(const std::string& path) {
     if (scan_ && scan_->folder == native) return *scan_;
     // One readdir; the type it reports tells folders apart, so only an entry of unknown
     // type or a symbolic link (followed, as a folder link opens as a folder) costs a stat.
+    if (ahead_) ahead_->folderRead(native);
     FolderScan result{native, {}, {}};
     DIR* dir = ::opendir(native.c_str());
     if (!dir) throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
@@ -397,6 +398,7 @@ std::int64_t FileHost::FileLen(const std::string& path) {
 void FileHost::Kill(const std::string& path) {
     forgetScan();
     const fs::path native = toNative(path);
+    if (ahead_) ahead_->forget(native);
     std::error_code ec;
     const auto st = fs::symlink_status(native, ec);
     if (ec || !fs::exists(st)) throw HostError("File not found: " + path);
@@ -409,7 +411,20 @@ void FileHost::Kill(const std::string& path) {
 }
 
 Picture FileHost::LoadPicture(const std::string& path) {
-    return Picture(std::make_shared<const QImage>(decodePicture(readPictureFile(toNative(path)))));
+    const fs::path native = toNative(path);
+    return Picture(std::make_shared<const QImage>(ahead_ ? ahead_->open(native) : decodePicture(readPictureFile(native))));
+}
+
+void FileHost::decodeAhead(const std::vector<std::string>& paths) {
+    if (!ahead_) ahead_ = std::make_unique<DecodeAhead>(aheadBudget_);
+    std::vector<fs::path> files;
+    for (const auto& path : paths) files.push_back(toNative(path));
+    ahead_->want(files);
+}
+
+void FileHost::setAheadBudget(std::int64_t bytes) {
+    aheadBudget_ = bytes;
+    ahead_.reset();
 }
 
 namespace {
@@ -472,6 +487,10 @@ void FileHost::SavePicture(const Picture& picture, const std::string& path) {
     forgetScan();
     if (picture.isNull()) throw HostError("There is no picture to save");
     const SaveTarget target = saveTarget(toNative(path), path);
+    if (ahead_) {
+        ahead_->forget(target.path);
+        ahead_->forget(toNative(path));
+    }
     const QImage& image = *picture.image();
     if (image.width() <= 0 || image.height() <= 0) throw HostError("There is no picture to save");
 

@@ -5,10 +5,12 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "host/decode_ahead.h"
 #include "host/host.h"
 
 namespace pictavo {
@@ -24,7 +26,7 @@ struct Volume {
     std::string label;           // shown in the drive list
 };
 
-class FileHost : public Host {
+class FileHost : public Host, public PictureAhead {
 public:
     FileHost(PathSyntax syntax, std::vector<Volume> volumes);
 
@@ -50,6 +52,13 @@ public:
     std::string Join(const std::string& folder, const std::string& name) override;
     void EventStarted() override;
     void EventEnded() override;
+
+    // Starts decoding these files ahead (nothing is decoded ahead before the first call).
+    void decodeAhead(const std::vector<std::string>& paths) override;
+    // What is decoded ahead; null before the first decodeAhead.
+    [[nodiscard]] DecodeAhead* ahead() const { return ahead_.get(); }
+    // Bytes the pictures held ahead may take (defaultAheadBudget()); lets go of them.
+    void setAheadBudget(std::int64_t bytes);
 
     // Host path to the real file-system path, and back.
     [[nodiscard]] std::filesystem::path toNative(const std::string& hostPath) const;
@@ -81,6 +90,8 @@ private:
     // The last read folder, kept only while an event runs and until this host changes a file.
     std::optional<FolderScan> scan_;
     int eventDepth_ = 0;
+    std::int64_t aheadBudget_ = defaultAheadBudget();
+    std::unique_ptr<DecodeAhead> ahead_;
 };
 
 // The volumes a person uses on this Linux machine: the root file system and the mounted

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -48,7 +49,7 @@ const unsigned char* bytesOf(const QByteArray& bytes) {
 
 }  // namespace
 
-QByteArray readPictureFile(const std::filesystem::path& native) {
+QByteArray readPictureFile(const std::filesystem::path& native, struct stat* seen) {
     // What the entry is, before anything opens it: opening a FIFO waits for a writer and
     // opening a device may act on it.
     struct stat before {};
@@ -79,12 +80,18 @@ QByteArray readPictureFile(const std::filesystem::path& native) {
     if (::fstat(fd.get(), &after) != 0) fail(errno);
     if (done != bytes.size() || !sameFile(opened, after))
         throw HostError("The file changed while it was read");
+    if (seen) *seen = opened;
     return bytes;
 }
 
-QImage decodePicture(const QByteArray& bytes) {
+QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes) {
     if (bytes.isEmpty()) throw HostError("The file is empty");
-    QImageReader::setAllocationLimit(kPictureAllocationLimitMiB);
+    // Set once: pictures are also decoded ahead on another thread.
+    static const bool limitSet = [] {
+        QImageReader::setAllocationLimit(kPictureAllocationLimitMiB);
+        return true;
+    }();
+    (void)limitSet;
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -96,7 +103,7 @@ QImage decodePicture(const QByteArray& bytes) {
     const QSize size = reader.size();
     if (size.isValid()) {
         const double bytesNeeded = 4.0 * size.width() * size.height();
-        if (bytesNeeded > double(kLimitBytes)) throw HostError("The picture is too large");
+        if (bytesNeeded > double(std::min(limitBytes, kLimitBytes))) throw HostError("The picture is too large");
     }
     const auto* data = bytesOf(bytes);
     const auto length = static_cast<std::size_t>(bytes.size());
@@ -118,6 +125,7 @@ QImage decodePicture(const QByteArray& bytes) {
     if (image.depth() != 32)
         image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                                               : QImage::Format_RGB32);
+    if (image.sizeInBytes() > limitBytes) throw HostError("The picture is too large");
     return image;
 }
 

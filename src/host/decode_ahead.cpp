@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <QBuffer>
-#include <QImageReader>
 #include <algorithm>
 #include <climits>
 
@@ -17,6 +15,7 @@ namespace pictavo {
 namespace {
 
 constexpr int kUnwanted = INT_MAX;
+constexpr std::int64_t kLimitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024;
 
 bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
@@ -25,17 +24,6 @@ std::optional<FileIdentity> identityNow(const fs::path& file) {
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     return FileIdentity::of(st);
-}
-
-// The decoded size a picture's header promises, read without decoding; 0 when it does not tell.
-std::int64_t promisedBytes(const QByteArray& bytes) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    const QSize size = reader.size();
-    return size.isValid() ? std::int64_t(4) * size.width() * size.height() : 0;
 }
 
 }  // namespace
@@ -137,7 +125,8 @@ void DecodeAhead::decode(const fs::path& file, std::uint64_t generation) {
     try {
         struct stat st {};
         const QByteArray bytes = readPictureFile(file, &st);
-        const std::int64_t promised = promisedBytes(bytes);
+        const QSize size = pictureSize(bytes);
+        const std::int64_t promised = size.isValid() ? std::int64_t(4) * size.width() * size.height() : 0;
         std::int64_t room = 0;
         {
             const std::lock_guard lock(mutex_);
@@ -179,8 +168,26 @@ std::optional<QImage> DecodeAhead::take(const fs::path& file) {
 QImage DecodeAhead::open(const fs::path& file) {
     if (auto held = take(file)) return std::move(*held);
     struct stat st {};
-    QImage image = decodePicture(readPictureFile(file, &st));
+    const QByteArray bytes = readPictureFile(file, &st);
+    QImage image = decodePicture(bytes, kLimitBytes, spareFor(file, pictureSize(bytes)));
     shown(file, st, image);
+    return image;
+}
+
+QImage DecodeAhead::spareFor(const fs::path& opened, QSize size) {
+    const std::lock_guard lock(mutex_);
+    // The least likely of the held pictures. While the person steps, only one nobody
+    // expects any more; after a jump elsewhere the neighbours held are stale as well.
+    const bool jump = rankOf(opened) == kUnwanted && opened != shownFile_;
+    auto spare = held_.end();
+    int spareRank = jump ? -1 : kUnwanted;
+    for (auto it = held_.begin(); it != held_.end(); ++it) {
+        const int rank = rankOf(it->file);
+        if (it->file != shownFile_ && it->image.size() == size && rank >= spareRank) spare = it, spareRank = rank;
+    }
+    if (spare == held_.end()) return {};
+    QImage image = std::move(spare->image);
+    held_.erase(spare);
     return image;
 }
 

@@ -98,6 +98,9 @@ private:
     // Lets go of held pictures less likely than `rank` until `room` more bytes fit.
     void letGoBelow(int rank, std::int64_t room);
     void dropUnwanted();
+    // The memory of a held picture of that size that is no longer likely to be opened,
+    // given up for the picture the person opens; null when there is none.
+    QImage spareFor(const std::filesystem::path& opened, QSize size);
 
     const std::int64_t budget_;
     std::mutex mutex_;

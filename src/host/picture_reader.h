@@ -25,8 +25,13 @@ inline constexpr int kPictureAllocationLimitMiB = 1024;
 
 // A 32-bit picture with its EXIF orientation applied. A picture whose pixels would take
 // more than `limitBytes` is refused before they are decoded (where its header tells).
+// `reuse`, a picture nobody else holds, lends its memory when the new picture has its size.
 [[nodiscard]] QImage decodePicture(const QByteArray& bytes,
-                                   std::int64_t limitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024);
+                                   std::int64_t limitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024,
+                                   QImage reuse = {});
+
+// The size a picture's header gives, without decoding it; invalid when it does not tell.
+[[nodiscard]] QSize pictureSize(const QByteArray& bytes);
 
 namespace seams {
 // Called with the open file between the size check and the read, so that a test can

@@ -142,7 +142,8 @@ void DecodeAhead::decode(const fs::path& file, std::uint64_t generation) {
         if (generation != generation_ || rank == kUnwanted) return;
         letGoBelow(rank, image.sizeInBytes());
         held_.push_back({file, FileIdentity::of(st), std::move(image)});
-    } catch (const HostError&) {
+    } catch (const std::exception&) {
+        // Out of memory, too: work ahead never ends the program.
     }
 }
 

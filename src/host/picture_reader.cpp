@@ -130,7 +130,8 @@ QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, QImage re
     }
     const auto* data = bytesOf(bytes);
     const auto length = static_cast<std::size_t>(bytes.size());
-    if (format == "jpeg" || format == "jpg") {
+    const bool jpeg = format == "jpeg" || format == "jpg";
+    if (jpeg) {
         if (!jpegIsComplete(data, length)) throw HostError("The picture file is truncated");
         // Too few bytes to fill the claimed size: a decompression bomb or a file cut short
         // inside its data. Refused now rather than after seconds of decoding grey.
@@ -142,12 +143,16 @@ QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, QImage re
     } else if (format == "gif") {
         if (!gifIsComplete(data, length)) throw HostError("The picture file is truncated");
     }
-    // Decoded straight into memory already in use when there is some of the right size;
-    // else into fresh memory that the kernel may hand out in huge pages, which is
-    // noticeably quicker for a large picture than page by page.
-    QImage image = std::move(reuse);
-    if (size.isValid() && (image.size() != size || image.format() != QImage::Format_RGB32 || !image.isDetached()))
-        image = freshPixels(size);
+    // A JPEG is decoded straight into memory already in use when there is some of the
+    // right size, else into fresh memory that the kernel may hand out in huge pages, which
+    // is noticeably quicker for a large picture than page by page. Only the JPEG reader
+    // surely writes every pixel of a picture it is given (or replaces it); other readers
+    // could leave old pixels showing.
+    QImage image;
+    if (jpeg && size.isValid()) {
+        const bool fits = reuse.size() == size && reuse.format() == QImage::Format_RGB32 && reuse.isDetached();
+        image = fits ? std::move(reuse) : freshPixels(size);
+    }
     if (!reader.read(&image) || image.isNull()) throw HostError(reader.errorString().toStdString());
     // Draw from a 32-bit image; decoders for JPEG already hand one back.
     if (image.depth() != 32)

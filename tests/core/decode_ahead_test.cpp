@@ -182,6 +182,22 @@ TEST_F(DecodeAhead, HoldsNoMoreThanTheBudget) {
     EXPECT_EQ(shownColour(), kBlue);
 }
 
+TEST_F(DecodeAhead, AJumpReusesAHeldPicturesMemoryAndShowsOnlyTheNewFile) {
+    const unsigned colours[] = {kRed, kGreen, kBlue, kGrey};
+    for (int i = 0; i < 4; ++i) writePicture(file("j" + std::to_string(i) + ".jpg"), 64, 48, colours[i]);
+    fx.c().filList.refresh();
+    fx.open(3);  // j0
+    restOnPicture();
+    ASSERT_TRUE(held("j1.jpg"));
+
+    fx.open(6);  // j3: not a neighbour
+    EXPECT_FALSE(held("j1.jpg")) << "its memory went to the picture opened";
+    const QImage fresh = decodePicture(readPictureFile(file("j3.jpg")));
+    ASSERT_NE(fx.c().Image1.picture().image(), nullptr);
+    EXPECT_EQ(*fx.c().Image1.picture().image(), fresh);
+    EXPECT_EQ(fx.host.ahead()->hits(), 0u);
+}
+
 // Holds the worker inside its read until released; the window's own reads pass.
 std::atomic<bool> workerInRead{false}, releaseWorker{false};
 std::thread::id windowThread;

@@ -183,8 +183,9 @@ TEST_F(DecodeAhead, HoldsNoMoreThanTheBudget) {
 }
 
 TEST_F(DecodeAhead, AJumpReusesAHeldPicturesMemoryAndShowsOnlyTheNewFile) {
-    const unsigned colours[] = {kRed, kGreen, kBlue, kGrey};
-    for (int i = 0; i < 4; ++i) writePicture(file("j" + std::to_string(i) + ".jpg"), 64, 48, colours[i]);
+    const std::pair<const char*, unsigned> jpegs[] = {
+        {"j0.jpg", kRed}, {"j1.jpg", kGreen}, {"j2.jpg", kBlue}, {"j3.jpg", kGrey}};
+    for (const auto& [name, colour] : jpegs) writePicture(file(name), 64, 48, colour);
     fx.c().filList.refresh();
     fx.open(3);  // j0
     restOnPicture();

@@ -49,10 +49,14 @@ const unsigned char* bytesOf(const QByteArray& bytes) {
     return reinterpret_cast<const unsigned char*>(bytes.constData());
 }
 
-// A 32-bit picture's memory, not yet touched, with huge pages asked for.
+// Beyond this the kernel, asked for so many huge pages at once, spent more time finding
+// them (compacting memory) than they saved: a 100-megapixel picture opened much slower.
+constexpr qsizetype kHugePagesUpTo = qsizetype(128) * 1024 * 1024;
+
+// A 32-bit picture's memory, not yet touched, with huge pages asked for where they help.
 QImage freshPixels(QSize size) {
     QImage image(size, QImage::Format_RGB32);
-    if (image.isNull()) return {};
+    if (image.isNull() || image.sizeInBytes() > kHugePagesUpTo) return image;
     const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     const auto begin = reinterpret_cast<std::uintptr_t>(image.constBits());
     const std::uintptr_t first = (begin + page - 1) / page * page;

@@ -7,7 +7,7 @@
 //
 //   --million  also lists a folder of 1,000,000 pictures (generated once; takes a while)
 //   --runs N   runs per measurement after the warm-up (7; at least 5 for a fair median)
-//   --only ID  runs only the rows of that id (B1 ... B7); may be given again
+//   --only ID  runs only the rows of that id (B1 ... B7, A1 ... A6); may be given again
 //   --quick    small pictures and folders, one run each: checks that every row still works
 
 #include <dirent.h>
@@ -21,6 +21,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QTest>
+#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -34,6 +35,7 @@
 
 #include "app/form1.h"
 #include "gui/main_window.h"
+#include "host/decode_ahead.h"
 #include "host/natural_order.h"
 #include "host/wildcard.h"
 #include "support/test_host.h"
@@ -269,12 +271,36 @@ struct Program {
 
     // A person's click on a row of the file list, until the picture is painted.
     double clickToPainted(int row) {
+        files->scrollTo(files->model()->index(row, 0));
         const QRect r = files->visualRect(files->model()->index(row, 0));
         const int before = picturePaints.paints;
         const auto start = Clock::now();
         QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, r.center());
         waitForPicture(before);
         return msSince(start);
+    }
+
+    // The person's key on the file list, until the picture is painted.
+    double keyToPainted(Qt::Key key) {
+        const int before = picturePaints.paints;
+        const auto start = Clock::now();
+        QTest::keyClick(files, key);
+        waitForPicture(before);
+        return msSince(start);
+    }
+
+    // The person looks at the picture for a while; the window is idle meanwhile.
+    static void rest(int ms) {
+        const auto start = Clock::now();
+        while (msSince(start) < ms) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(1);
+        }
+    }
+
+    void decodeAhead(bool on) {
+        window.setPictureAhead(on ? &host.files() : nullptr);
+        if (!on) host.files().setAheadBudget(pictavo::defaultAheadBudget());  // lets go of everything held
     }
 
     void reportMessages() {
@@ -533,19 +559,28 @@ int residentChild(const fs::path& folder) {
     return 0;
 }
 
+// Runs this program again as one of the children above on a folder: its resident size
+// before, its peak (KiB), and the decoded size of the picture shown at the end.
+struct ChildFigures {
+    long before = 0, peak = 0;
+    long long decoded = 0;
+};
+ChildFigures childFigures(const char* option, const fs::path& folder) {
+    std::string out;
+    runProcess(binDir / "pictavo_bench", {option, folder.native()}, {"QT_QPA_PLATFORM=offscreen"}, &out);
+    ChildFigures f;
+    if (std::sscanf(out.c_str(), "%ld %ld %lld", &f.before, &f.peak, &f.decoded) != 3)
+        std::printf("warning: %s gave no figures\n", option);
+    return f;
+}
+
 void benchResident(Benchmarks&) {
     const fs::path large = photoFolder("photos100", 2, settings.largeW, settings.largeH);
     double ours = 0, reference = 0;
     median([&] {
-        std::string out;
-        runProcess(binDir / "pictavo_bench", {"--resident-child", large.native()}, {"QT_QPA_PLATFORM=offscreen"},
-                   &out);
-        long before = 0, peak = 0;
-        long long decoded = 0;
-        if (std::sscanf(out.c_str(), "%ld %ld %lld", &before, &peak, &decoded) == 3) {
-            ours = static_cast<double>(peak) / 1024.0;
-            reference = (static_cast<double>(before) * 1024.0 + static_cast<double>(decoded)) / (1024.0 * 1024.0);
-        }
+        const ChildFigures f = childFigures("--resident-child", large);
+        ours = static_cast<double>(f.peak) / 1024.0;
+        reference = (static_cast<double>(f.before) * 1024.0 + static_cast<double>(f.decoded)) / (1024.0 * 1024.0);
         return ours / reference;
     });
     table.push_back({"B6", "peak resident memory, " + megapixels(settings.largeW, settings.largeH) + " JPEG shown", ours,
@@ -573,10 +608,152 @@ void benchSlideShow(Benchmarks& b) {
                      ours, 1000, "ms", 0.3});
 }
 
+// --- decoding ahead --------------------------------------------------------------------
+
+constexpr int kSteps = 50;
+
+// 50 different photos of 24 MP for stepping through, made once.
+fs::path stepFolder() { return photoFolder("steps24", kSteps + 1, settings.photoW, settings.photoH); }
+
+double floorDecode(const fs::path& folder, int& file) {
+    return turboDecode(folder / ("photo" + std::to_string(file++ % 4 + 1) + ".jpg"));
+}
+
+void benchAhead(Benchmarks& b) {
+    Program& p = b.program;
+    const fs::path photos = stepFolder();
+    const std::string size = megapixels(settings.photoW, settings.photoH);
+    p.decodeAhead(true);
+    p.open(photos);
+    int row = 0, file = 0;
+    // Rest on a picture, then the arrow key to the next one.
+    const auto [down, downFloor] = medians(
+        [&] {
+            p.clickToPainted(row++ % 4 * 2);
+            Program::rest(1000);
+            return p.keyToPainted(Qt::Key_Down);
+        },
+        [&] { return floorDecode(photos, file); });
+    table.push_back({"A1", "arrow down after a 1 s rest, " + size + " JPEG", down, downFloor, "ms", 0.1});
+
+    // Reached by arrow down, rest, then back up.
+    const auto [up, upFloor] = medians(
+        [&] {
+            p.clickToPainted(row++ % 4 * 2);
+            p.keyToPainted(Qt::Key_Down);
+            Program::rest(1000);
+            return p.keyToPainted(Qt::Key_Up);
+        },
+        [&] { return floorDecode(photos, file); });
+    table.push_back({"A2", "arrow up after a 1 s rest, " + size + " JPEG", up, upFloor, "ms", 0.1});
+
+    const double tick = median([&] {
+        p.clickToPainted(row++ % 4 * 2);
+        p.window.run([&] { p.form.c.autoRn.click(); });
+        Program::rest(600);  // the show's own timer ticks at 1000 ms
+        const int before = p.picturePaints.paints;
+        const auto start = Clock::now();
+        p.window.run([&] { p.form.c.Timer1.tick(); });
+        p.waitForPicture(before);
+        const double ms = msSince(start);
+        p.window.run([&] { p.form.c.stpBtn.click(); });
+        return ms;
+    });
+    table.push_back({"A3", "slide-show tick, " + size + " JPEGs, decoded ahead", tick, 1000, "ms", 0.05});
+
+    // Other pictures were shown and their neighbours decoded; this one is far from them.
+    const auto [cold, coldFloor] = medians(
+        [&] {
+            const int at = row++ % 4 * 2;
+            p.clickToPainted(at);
+            Program::rest(1000);
+            return p.clickToPainted(at + 20);
+        },
+        [&] { return floorDecode(photos, file); });
+    table.push_back({"A4", "click on a " + size + " JPEG not decoded ahead", cold, coldFloor, "ms", 0.9});
+    p.reportMessages();
+}
+
+// Key repeat: a Down press every 33 ms (30 a second) from the first row through kSteps
+// photos, until the last one is painted. Checks that the picture shown at the end is the
+// selected file's.
+double holdArrowDown(Program& p, bool ahead) {
+    p.decodeAhead(ahead);
+    p.clickToPainted(0);
+    Program::rest(300);
+    const auto start = Clock::now();
+    int pressed = 0;
+    while (msSince(start) < 600000) {
+        if (pressed < kSteps && msSince(start) >= pressed * 33.0) {
+            QCoreApplication::postEvent(p.files, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, {}, {}, true));
+            QCoreApplication::postEvent(p.files, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, {}, {}, true));
+            ++pressed;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (pressed == kSteps && p.form.c.filList.listIndex() == kSteps && p.form.c.lstPos == std::to_string(kSteps + 1))
+            break;
+    }
+    Program::settle();
+    const double ms = msSince(start);
+    // The shown picture against the selected file read again.
+    const std::string selected = p.form.c.filList.fileName();
+    const pictavo::Picture fresh = p.host.files().LoadPicture(p.host.hostPath(stepFolder() / selected));
+    const QImage* shown = p.form.c.Image1.picture().image();
+    if (!shown || *shown != *fresh.image())
+        std::printf("warning: the picture shown is not %s\n", selected.c_str());
+    return ms;
+}
+
+void benchHold(Benchmarks& b) {
+    Program& p = b.program;
+    p.open(stepFolder());
+    const auto [on, off] = medians([&] { return holdArrowDown(p, true); }, [&] { return holdArrowDown(p, false); });
+    p.decodeAhead(false);
+    p.reportMessages();
+    table.push_back({"A5", "arrow held through 50 " + megapixels(settings.photoW, settings.photoH) +
+                               " JPEGs (ref: not ahead)",
+                     on, off, "ms", 1.0});
+}
+
+// In a child process: the resident size with the window up and the folder open, then the
+// peak while stepping through 100 MP photos with a rest on each; and the decoded size.
+int steppingChild(const fs::path& folder) {
+    Program p;
+    p.open(folder);
+    p.clickToPainted(0);
+    p.open(emptyFolder());
+    p.open(folder);
+    const long before = statusKiB("VmRSS");
+    resetPeak();
+    p.decodeAhead(true);
+    p.clickToPainted(0);
+    for (int i = 0; i < 3; ++i) {
+        Program::rest(1500);
+        p.keyToPainted(Qt::Key_Down);
+    }
+    Program::rest(1500);
+    const long peak = statusKiB("VmHWM");
+    const auto* image = p.form.c.Image1.picture().image();
+    std::printf("%ld %ld %lld\n", before, peak, image ? static_cast<long long>(image->sizeInBytes()) : 0LL);
+    return 0;
+}
+
+void benchSteppingMemory(Benchmarks&) {
+    const fs::path large = photoFolder("photos100", 4, settings.largeW, settings.largeH);
+    const ChildFigures f = childFigures("--stepping-child", large);
+    const double budget = static_cast<double>(pictavo::defaultAheadBudget());
+    table.push_back({"A6", "peak memory stepping " + megapixels(settings.largeW, settings.largeH) +
+                               " JPEGs (ref: + budget)",
+                     static_cast<double>(f.peak) / 1024.0,
+                     (static_cast<double>(f.before) * 1024.0 + static_cast<double>(f.decoded) + budget) / (1024.0 * 1024.0),
+                     "MB", 1.0});
+}
+
 // The rows in the order printed; later rows join this list.
 const std::vector<std::pair<const char*, void (*)(Benchmarks&)>> kBenchmarks{
     {"B1 B2", benchOpen}, {"B3", benchFolder},    {"B4", benchStart},
     {"B5", benchSave},    {"B6", benchResident}, {"B7", benchSlideShow},
+    {"A1 A2 A3 A4", benchAhead}, {"A5", benchHold}, {"A6", benchSteppingMemory},
 };
 
 }  // namespace
@@ -586,6 +763,7 @@ int main(int argc, char** argv) {
     binDir = fs::canonical("/proc/self/exe").parent_path();
     settings.data = binDir / "bench-data";
     std::optional<fs::path> child;
+    bool stepping = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--million") {
@@ -600,6 +778,9 @@ int main(int argc, char** argv) {
             settings.data = argv[++i];
         } else if (arg == "--resident-child" && i + 1 < argc) {
             child = argv[++i];
+        } else if (arg == "--stepping-child" && i + 1 < argc) {
+            child = argv[++i];
+            stepping = true;
         } else {
             std::fprintf(stderr, "usage: pictavo_bench [--million] [--quick] [--runs N] [--only ID] [--data DIR]\n");
             return 2;
@@ -624,7 +805,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    if (child) return residentChild(*child);
+    if (child) return stepping ? steppingChild(*child) : residentChild(*child);
 
     Program program;
     Benchmarks benchmarks{program};

@@ -75,6 +75,11 @@ int main(int argc, char* argv[]) {
         if (arg == "--") break;
         if (arg == "-h" || arg == "--help") {
             std::fputs(kHelp, stdout);
+            std::printf("\nWhile a picture is shown, the next and the previous file of the list are\n"
+                        "decoded ahead, in at most %lld MiB here: the smaller of %lld MiB and an\n"
+                        "eighth of the physical memory.\n",
+                        static_cast<long long>(pictavo::defaultAheadBudget() >> 20),
+                        static_cast<long long>(pictavo::kAheadBudgetCeilingMiB));
             return 0;
         }
         if (arg == "-v" || arg == "--version") {
@@ -114,6 +119,7 @@ int main(int argc, char* argv[]) {
     pictavo::Form1 form(host);
     pictavo::gui::MainWindow window(form);
     host.setMainWindow(&window);
+    window.setPictureAhead(&host.files());
     host.setWindowFactory("frmAbout", [&host, &window](QWidget* parent) -> QDialog* {
         return new pictavo::gui::AboutDialog(
             host, [&window](const std::function<void()>& event) { window.run(event); }, window.units(), parent);

@@ -47,6 +47,22 @@ std::string rightText(const std::string& text, std::size_t n) {
     return text.size() <= n ? text : text.substr(text.size() - n);
 }
 
+std::string listedFilePath(FormControls& f, const std::string& name) {
+    const std::string folder = f.dirList.path();
+    const std::string sep(1, f.files.Separator());
+    return rightText(folder, 1) == sep ? folder + name : folder + sep + name;
+}
+
+std::vector<std::string> likelyNextPictures(FormControls& f) {
+    std::vector<std::string> paths;
+    const std::int32_t row = f.filList.listIndex();
+    if (row < 0 || f.Image1.picture().isNull()) return paths;
+    const auto& names = f.filList.names();
+    if (row + 1 < f.filList.listCount()) paths.push_back(listedFilePath(f, names[static_cast<std::size_t>(row) + 1]));
+    if (row > 0) paths.push_back(listedFilePath(f, names[static_cast<std::size_t>(row) - 1]));
+    return paths;
+}
+
 bool isBitmapPath(const std::string& path) {
     const std::string tail = rightText(path, 3);
     return tail == "bmp" || tail == "BMP";

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "form/form_controls.h"
 
@@ -24,6 +25,14 @@ void showPosition(FormControls& f);
 
 // The last n bytes of a text.
 [[nodiscard]] std::string rightText(const std::string& text, std::size_t n);
+
+// The path a picture of the file list opens by: the folder list's path and the name,
+// with one separator between them.
+[[nodiscard]] std::string listedFilePath(FormControls& f, const std::string& name);
+
+// The pictures a person will likely open next while one is shown: the file list's row
+// after the selected one, then the row before it.
+[[nodiscard]] std::vector<std::string> likelyNextPictures(FormControls& f);
 
 // The last three characters are exactly "bmp" or "BMP".
 [[nodiscard]] bool isBitmapPath(const std::string& path);

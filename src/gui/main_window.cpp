@@ -15,6 +15,7 @@
 #include "gui/icons.h"
 #include "gui/lists.h"
 #include "gui/picture_view.h"
+#include "form/rules.h"
 #include "gui/status_panels.h"
 #include "program_info.h"
 
@@ -109,6 +110,16 @@ void MainWindow::run(const std::function<void()>& event) {
     }
 }
 
+void MainWindow::pictureShown() {
+    if (!ahead_ || aheadPending_) return;
+    aheadPending_ = true;
+    // Behind whatever already waits, input included: the person's next step comes first.
+    QTimer::singleShot(0, this, [this] {
+        aheadPending_ = false;
+        if (depth_ == 0) ahead_->decodeAhead(likelyNextPictures(form_.c));
+    });
+}
+
 QSize MainWindow::designSize() const {
     const int width = units_.x(kClientWidthTwips);
     return {width, units_.y(kClientHeightTwips) + menuBar()->heightForWidth(width)};
@@ -189,6 +200,7 @@ void MainWindow::buildSurface() {
     for (Frame& member : c.Frame1) bind(member, new GroupFrame(member, surface));
 
     auto* picture = new PictureView(c.Image1, units_, surface);
+    picture->onPainted = [this] { pictureShown(); };
     picture->setObjectName(QString::fromStdString(c.Picture1.name()));
     picture->setAccessibleName(QStringLiteral("Picture"));
     bind(c.Picture1, picture);

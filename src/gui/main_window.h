@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "host/decode_ahead.h"
 #include "gui/units.h"
 
 namespace pictavo::gui {
@@ -42,6 +43,9 @@ public:
     [[nodiscard]] QSize designSize() const;
     // The outer size in twips that Form_Resize reads.
     [[nodiscard]] QSizeF outerTwips() const;
+    // Once a picture is painted and the window is idle, the next and the previous file of
+    // the list are decoded ahead there (none until this is set).
+    void setPictureAhead(PictureAhead* ahead) { ahead_ = ahead; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -60,6 +64,7 @@ private:
     // Form_Activate, at once or, while an event is running, right after it.
     void activateForm();
     void followTimer();
+    void pictureShown();
 
     Form1& form_;
     Units units_;
@@ -69,6 +74,8 @@ private:
     bool shown_ = false;
     bool activationPending_ = false;
     bool otherFormWasActive_ = false;
+    PictureAhead* ahead_ = nullptr;
+    bool aheadPending_ = false;
 };
 
 }  // namespace pictavo::gui

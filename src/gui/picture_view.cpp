@@ -41,6 +41,8 @@ void PictureView::paintEvent(QPaintEvent* event) {
     const QRectF target(part.target.x() / ratio, part.target.y() / ratio, part.target.width() / ratio,
                         part.target.height() / ratio);
     painter.drawImage(target, *picture, QRectF(part.source));
+    painter.end();
+    if (onPainted) onPainted();
 }
 
 }  // namespace pictavo::gui

@@ -4,6 +4,7 @@
 
 #include <QRect>
 #include <QWidget>
+#include <functional>
 
 #include "controls/controls.h"
 #include "gui/units.h"
@@ -21,6 +22,8 @@ struct VisiblePart {
 class PictureView : public QWidget {
 public:
     PictureView(const Image& image, const Units& units, QWidget* parent = nullptr);
+    // Called after each paint that showed a picture.
+    std::function<void()> onPainted;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

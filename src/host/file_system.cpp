@@ -328,6 +328,7 @@ const FileSystem::FolderScan& FileSystem::scan(const std::string& path) {
     if (scan_ && scan_->folder == native) return *scan_;
     // One readdir; the type it reports tells folders apart, so only an entry of unknown
     // type or a symbolic link (followed, as a folder link opens as a folder) costs a stat.
+    if (ahead_) ahead_->folderRead(native);
     FolderScan result{native, {}, {}};
     DIR* dir = ::opendir(native.c_str());
     if (!dir) throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
@@ -399,6 +400,7 @@ std::int64_t FileSystem::FileLen(const std::string& path) {
 void FileSystem::Kill(const std::string& path) {
     forgetScan();
     const fs::path native = toNative(path);
+    if (ahead_) ahead_->forget(native);
     std::error_code ec;
     const auto st = fs::symlink_status(native, ec);
     if (ec || !fs::exists(st)) throw HostError("File not found: " + path);
@@ -416,7 +418,20 @@ void FileSystem::Kill(const std::string& path) {
 }
 
 Picture FileSystem::LoadPicture(const std::string& path) {
-    return Picture(std::make_shared<const QImage>(decodePicture(readPictureFile(toNative(path)))));
+    const fs::path native = toNative(path);
+    return Picture(std::make_shared<const QImage>(ahead_ ? ahead_->open(native) : decodePicture(readPictureFile(native))));
+}
+
+void FileSystem::decodeAhead(const std::vector<std::string>& paths) {
+    if (!ahead_) ahead_ = std::make_unique<DecodeAhead>(aheadBudget_);
+    std::vector<fs::path> files;
+    for (const auto& path : paths) files.push_back(toNative(path));
+    ahead_->want(files);
+}
+
+void FileSystem::setAheadBudget(std::int64_t bytes) {
+    aheadBudget_ = bytes;
+    ahead_.reset();
 }
 
 namespace {
@@ -479,6 +494,10 @@ void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
     forgetScan();
     if (picture.isNull()) throw HostError("There is no picture to save");
     const SaveTarget target = saveTarget(toNative(path), path);
+    if (ahead_) {
+        ahead_->forget(target.path);
+        ahead_->forget(toNative(path));
+    }
     const QImage& image = *picture.image();
     if (image.width() <= 0 || image.height() <= 0) throw HostError("There is no picture to save");
 

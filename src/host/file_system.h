@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "host/decode_ahead.h"
 #include "host/picture.h"
 
 namespace pictavo {
@@ -26,7 +28,7 @@ struct Volume {
     std::string label;           // shown in the drive list
 };
 
-class FileSystem {
+class FileSystem : public PictureAhead {
 public:
     // Fixed volumes, or a reader asked again each time the drive list reads the drives (so
     // that media mounted since start-up appear).
@@ -78,6 +80,12 @@ public:
     void EventStarted();
     void EventEnded();
 
+    // Starts decoding these files ahead (nothing is decoded ahead before the first call).
+    void decodeAhead(const std::vector<std::string>& paths) override;
+    // What is decoded ahead; null before the first decodeAhead.
+    [[nodiscard]] DecodeAhead* ahead() const { return ahead_.get(); }
+    // Bytes the pictures held ahead may take (defaultAheadBudget()); lets go of them.
+    void setAheadBudget(std::int64_t bytes);
 
     // Host path to the real file-system path, and back.
     [[nodiscard]] std::filesystem::path toNative(const std::string& hostPath) const;
@@ -107,6 +115,8 @@ private:
     // The last read folder, kept only while an event runs and until the program changes a file.
     std::optional<FolderScan> scan_;
     int eventDepth_ = 0;
+    std::int64_t aheadBudget_ = defaultAheadBudget();
+    std::unique_ptr<DecodeAhead> ahead_;
 };
 
 // The volumes a person uses on this Linux machine: the root file system and the mounted

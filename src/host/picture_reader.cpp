@@ -1,12 +1,15 @@
 #include "host/picture_reader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QBuffer>
 #include <QImageReader>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <system_error>
 
 #include "host/file_system.h"
@@ -48,9 +51,34 @@ const unsigned char* bytesOf(const QByteArray& bytes) {
     return reinterpret_cast<const unsigned char*>(bytes.constData());
 }
 
+// Beyond this the kernel, asked for so many huge pages at once, spent more time finding
+// them (compacting memory) than they saved: a 100-megapixel picture opened much slower.
+constexpr qsizetype kHugePagesUpTo = qsizetype(128) * 1024 * 1024;
+
+// A 32-bit picture's memory, not yet touched, with huge pages asked for where they help.
+QImage freshPixels(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull() || image.sizeInBytes() > kHugePagesUpTo) return image;
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(image.constBits());
+    const std::uintptr_t first = (begin + page - 1) / page * page;
+    const std::uintptr_t end = begin + static_cast<std::uintptr_t>(image.sizeInBytes());
+    if (end > first + page) ::madvise(reinterpret_cast<void*>(first), (end - first) / page * page, MADV_HUGEPAGE);
+    return image;
+}
+
 }  // namespace
 
-QByteArray readPictureFile(const std::filesystem::path& native) {
+QSize pictureSize(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    return reader.size();
+}
+
+QByteArray readPictureFile(const std::filesystem::path& native, struct stat* seen) {
     // What the entry is, before anything opens it: opening a FIFO waits for a writer and
     // opening a device may act on it.
     struct stat before {};
@@ -81,12 +109,18 @@ QByteArray readPictureFile(const std::filesystem::path& native) {
     if (::fstat(fd.get(), &after) != 0) fail(errno);
     if (done != bytes.size() || !sameFile(opened, after))
         throw HostError("The file changed while it was read");
+    if (seen) *seen = opened;
     return bytes;
 }
 
-QImage decodePicture(const QByteArray& bytes) {
+QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, QImage reuse) {
     if (bytes.isEmpty()) throw HostError("The file is empty");
-    QImageReader::setAllocationLimit(kPictureAllocationLimitMiB);
+    // Set once: pictures are also decoded ahead on another thread.
+    static const bool limitSet = [] {
+        QImageReader::setAllocationLimit(kPictureAllocationLimitMiB);
+        return true;
+    }();
+    (void)limitSet;
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -98,11 +132,12 @@ QImage decodePicture(const QByteArray& bytes) {
     const QSize size = reader.size();
     if (size.isValid()) {
         const double bytesNeeded = 4.0 * size.width() * size.height();
-        if (bytesNeeded > double(kLimitBytes)) throw HostError("The picture is too large");
+        if (bytesNeeded > double(std::min(limitBytes, kLimitBytes))) throw HostError("The picture is too large");
     }
     const auto* data = bytesOf(bytes);
     const auto length = static_cast<std::size_t>(bytes.size());
-    if (format == "jpeg" || format == "jpg") {
+    const bool jpeg = format == "jpeg" || format == "jpg";
+    if (jpeg) {
         if (!jpegIsComplete(data, length)) throw HostError("The picture file is truncated");
         // Too few bytes to fill the claimed size: a decompression bomb or a file cut short
         // inside its data. Refused now rather than after seconds of decoding grey.
@@ -114,12 +149,22 @@ QImage decodePicture(const QByteArray& bytes) {
     } else if (format == "gif") {
         if (!gifIsComplete(data, length)) throw HostError("The picture file is truncated");
     }
+    // A JPEG is decoded straight into memory already in use when there is some of the
+    // right size, else into fresh memory that the kernel may hand out in huge pages, which
+    // is noticeably quicker for a large picture than page by page. Only the JPEG reader
+    // surely writes every pixel of a picture it is given (or replaces it); other readers
+    // could leave old pixels showing.
     QImage image;
+    if (jpeg && size.isValid()) {
+        const bool fits = reuse.size() == size && reuse.format() == QImage::Format_RGB32 && reuse.isDetached();
+        image = fits ? std::move(reuse) : freshPixels(size);
+    }
     if (!reader.read(&image) || image.isNull()) throw HostError(reader.errorString().toStdString());
     // Draw from a 32-bit image; decoders for JPEG already hand one back. A decode that is
     // 32-bit already is kept as it is: no second copy of a large picture, and a bitmap's
     // straight (not premultiplied) colours stay exact for saving.
     if (image.depth() != 32) image = to32Bits(image);
+    if (image.sizeInBytes() > limitBytes) throw HostError("The picture is too large");
     return image;
 }
 

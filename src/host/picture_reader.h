@@ -5,8 +5,11 @@
 // early is refused, and so is a picture whose decoded pixels would not fit the bound.
 // Every refusal is a HostError.
 
+#include <sys/stat.h>
+
 #include <QByteArray>
 #include <QImage>
+#include <cstdint>
 #include <filesystem>
 
 namespace pictavo {
@@ -16,11 +19,19 @@ namespace pictavo {
 // any pixel memory is taken. No picture file may be larger than this either.
 inline constexpr int kPictureAllocationLimitMiB = 1024;
 
-// All bytes of a regular file (or a link to one), in one bounded read.
-[[nodiscard]] QByteArray readPictureFile(const std::filesystem::path& native);
+// All bytes of a regular file (or a link to one), in one bounded read. `opened` receives
+// what the open file was, for telling later whether the path still holds the same file.
+[[nodiscard]] QByteArray readPictureFile(const std::filesystem::path& native, struct stat* opened = nullptr);
 
-// A 32-bit picture with its EXIF orientation applied.
-[[nodiscard]] QImage decodePicture(const QByteArray& bytes);
+// A 32-bit picture with its EXIF orientation applied. A picture whose pixels would take
+// more than `limitBytes` is refused before they are decoded (where its header tells).
+// `reuse`, a picture nobody else holds, lends its memory when the new picture has its size.
+[[nodiscard]] QImage decodePicture(const QByteArray& bytes,
+                                   std::int64_t limitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024,
+                                   QImage reuse = {});
+
+// The size a picture's header gives, without decoding it; invalid when it does not tell.
+[[nodiscard]] QSize pictureSize(const QByteArray& bytes);
 
 namespace seams {
 // Called with the open file between the size check and the read, so that a test can

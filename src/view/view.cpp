@@ -28,10 +28,8 @@ void loadFailed(FormControls& f) {
 void filList_Click(FormControls& f) {
     try {
         f.host.SetMousePointer(MousePointer::Hourglass);
-        const std::string folder = f.dirList.path();
         const std::string sep(1, f.files.Separator());
-        f.picPath = rightText(folder, 1) == sep ? folder + f.filList.fileName()
-                                                : folder + sep + f.filList.fileName();
+        f.picPath = listedFilePath(f, f.filList.fileName());
         f.Image1.setPicture(f.files.LoadPicture(f.picPath), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
         f.lstPos = countText(static_cast<std::int64_t>(f.filList.listIndex()) + 1);
         showPosition(f);

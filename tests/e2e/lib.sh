@@ -223,7 +223,9 @@ start_accessibility() {
   bus="$(dbus-daemon --session --fork --print-address=1 --print-pid=1)" || fail "could not start a D-Bus session bus"
   export DBUS_SESSION_BUS_ADDRESS="$(head -n 1 <<<"$bus")"
   bus_pids+=("$(tail -n 1 <<<"$bus")")
-  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  # Its socket in the script's own runtime folder: the shared default (~/.cache/at-spi/bus_N)
+  # clashes with any other run that gets the same display number.
+  XDG_RUNTIME_DIR="$tmp/run" /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
   bus_pids+=($!)
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 }

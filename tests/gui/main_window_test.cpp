@@ -170,6 +170,24 @@ TEST_F(GuiTest, OpeningAPictureShowsItsCommandsCountAndStatus) {
     EXPECT_FALSE(widget("autoRn")->isEnabled()) << "the last file has no next one";
 }
 
+TEST_F(GuiTest, OnceAPictureIsPaintedTheNextFileIsDecodedAhead) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) writePicture(host.startFolder() / name, 40, 30);
+    start();
+    clickRow("filList", 0);
+    EXPECT_EQ(host.files().ahead(), nullptr) << "nothing ahead unless the window is given a decoder";
+
+    window->setPictureAhead(&host.files());
+    clickRow("filList", 1);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return host.files().ahead() != nullptr; }, 3000));
+    host.files().ahead()->finish();
+    EXPECT_TRUE(host.files().ahead()->holds(host.startFolder() / "c.jpg"));
+    EXPECT_TRUE(host.files().ahead()->holds(host.startFolder() / "a.jpg"));
+    QTest::keyClick(widget("filList"), Qt::Key_Down);
+    settle();
+    EXPECT_EQ(host.files().ahead()->hits(), 1u);
+    EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("3/3"));
+}
+
 TEST_F(GuiTest, PositionCountOfALargeFolderStaysWholeInItsBox) {
     start();
     auto* count = widget<QLineEdit>("lstCnt");

@@ -1,0 +1,119 @@
+#pragma once
+// Pictures decoded before they are asked for: while a picture is shown, a worker thread
+// reads and decodes the files the person will most likely open next (the next and the
+// previous file of the list), through the same reading code and with the same refusals
+// as an ordinary open. An open takes a held picture only while its path still names the
+// very file that was decoded (device, inode, size, modification and status-change times);
+// otherwise the file is read afresh. Whatever is held besides the shown picture stays
+// within a memory budget.
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <QImage>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pictavo {
+
+// What the person will likely open next, asked for once the shown picture is painted and
+// the window is idle. The window calls it; a host that can decode ahead implements it.
+class PictureAhead {
+public:
+    virtual ~PictureAhead() = default;
+    // Host paths, most likely first. Every held picture not named here is let go.
+    virtual void decodeAhead(const std::vector<std::string>& paths) = 0;
+};
+
+// Which file a path named when it was read.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static FileIdentity of(const struct stat& st);
+    friend bool operator==(const FileIdentity& a, const FileIdentity& b);
+};
+
+inline constexpr std::int64_t kAheadBudgetCeilingMiB = 512;
+// The smaller of kAheadBudgetCeilingMiB and an eighth of the physical memory.
+[[nodiscard]] std::int64_t defaultAheadBudget();
+
+class DecodeAhead {
+public:
+    explicit DecodeAhead(std::int64_t budgetBytes = defaultAheadBudget());
+    ~DecodeAhead();
+    DecodeAhead(const DecodeAhead&) = delete;
+    DecodeAhead& operator=(const DecodeAhead&) = delete;
+
+    [[nodiscard]] std::int64_t budget() const { return budget_; }
+
+    // Decode these files (native paths, most likely first) when they are not held yet;
+    // every other held picture but the shown one is let go, queued work for others dropped.
+    void want(const std::vector<std::filesystem::path>& files);
+
+    // An open of `file`: its held picture (see take), or else the file read and decoded
+    // here, and then kept as the shown one. Throws HostError as the reading code does.
+    [[nodiscard]] QImage open(const std::filesystem::path& file);
+    // An open of `file`: the held picture if the path still names the file decoded, after
+    // waiting for a decode of that same file already under way. Any ahead-work for other
+    // files is cancelled. Nothing when the file must be read afresh.
+    std::optional<QImage> take(const std::filesystem::path& file);
+    // A picture the person opened the ordinary way; kept while it is shown so that it is
+    // at hand as the previous one after the next step.
+    void shown(const std::filesystem::path& file, const struct stat& identity, const QImage& image);
+
+    // The file was written, renamed over or deleted: its picture is let go.
+    void forget(const std::filesystem::path& file);
+    // A folder was read afresh: pictures of other folders, and of files changed since they
+    // were decoded, are let go.
+    void folderRead(const std::filesystem::path& folder);
+
+    // Blocks until no work is queued or under way (tests and measurements).
+    void finish();
+    [[nodiscard]] bool holds(const std::filesystem::path& file);
+    // Opens served from held pictures.
+    [[nodiscard]] std::uint64_t hits();
+
+private:
+    struct Held {
+        std::filesystem::path file;
+        FileIdentity identity;
+        QImage image;
+    };
+    void run();
+    void decode(const std::filesystem::path& file, std::uint64_t generation);
+    // Bytes held besides the shown picture, of files more likely than `rank` (all for -1).
+    [[nodiscard]] std::int64_t heldBytes(int rank) const;
+    [[nodiscard]] int rankOf(const std::filesystem::path& file) const;
+    // Lets go of held pictures less likely than `rank` until `room` more bytes fit.
+    void letGoBelow(int rank, std::int64_t room);
+    void dropUnwanted();
+    // The memory of a held picture of that size that is no longer likely to be opened,
+    // given up for the picture the person opens; null when there is none.
+    QImage spareFor(const std::filesystem::path& opened, QSize size);
+
+    const std::int64_t budget_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::filesystem::path> wanted_;  // most likely first
+    std::vector<Held> held_;
+    std::optional<std::filesystem::path> shownFile_;
+    std::optional<std::filesystem::path> underWay_;
+    std::size_t next_ = 0;        // the next entry of wanted_ the worker looks at
+    std::uint64_t generation_ = 0;  // raised whenever queued work is cancelled
+    std::uint64_t hits_ = 0;
+    bool stop_ = false;
+    std::thread worker_;
+};
+
+}  // namespace pictavo

@@ -98,8 +98,9 @@ int main() {
         const Result again = loadInChild(host, reference);
         if (again.ms < ref.ms) ref = again;
     }
-    std::printf("reference: a 12-megapixel JPEG opens in %.1f ms, peak %.1f MiB (a child that opens nothing: %.1f MiB)\n\n",
-                ref.ms, ref.peakMiB, idle.peakMiB);
+    std::printf(
+        "reference: a 12-megapixel JPEG opens in %.1f ms, peak %.1f MiB (a child that opens nothing: %.1f MiB)\n\n",
+        ref.ms, ref.peakMiB, idle.peakMiB);
     std::printf("%-48s %-12s %10s %9s %11s\n", "input", "seen", "time ms", "x ref", "extra MiB");
     const auto row = [&](const std::string& label, const fs::path& file) {
         const Result r = loadInChild(host, file);

@@ -59,8 +59,8 @@ struct Settings {
     std::vector<std::string> only;  // ids of the rows to run; all when empty
     int runs = 7;
     // Picture sizes and folder sizes; --quick shrinks them.
-    int photoW = 6000, photoH = 4000;      // 24 MP
-    int largeW = 12500, largeH = 8000;     // 100 MP
+    int photoW = 6000, photoH = 4000;   // 24 MP
+    int largeW = 12500, largeH = 8000;  // 100 MP
     int folderMatching = 100000, folderOther = 20000;
     std::string pattern = "*.jpg*;*.bmp*;*.gif*";
 };
@@ -129,8 +129,7 @@ struct Row {
 std::vector<Row> table;
 
 void printTable() {
-    std::printf("\n%-4s %-52s %12s %12s %7s %7s %s\n", "", "benchmark", "ours", "reference", "ratio", "goal",
-                "met");
+    std::printf("\n%-4s %-52s %12s %12s %7s %7s %s\n", "", "benchmark", "ours", "reference", "ratio", "goal", "met");
     for (const Row& r : table) {
         const double ratio = r.reference > 0 ? r.ours / r.reference : 0;
         char goal[16] = "-";
@@ -174,7 +173,8 @@ void writePhoto(const fs::path& file, int width, int height, unsigned seed) {
         std::exit(1);
     }
     const fs::path part = file.string() + ".part";
-    std::ofstream(part, std::ios::binary).write(reinterpret_cast<const char*>(jpeg), static_cast<std::streamsize>(size));
+    std::ofstream(part, std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg), static_cast<std::streamsize>(size));
     fs::rename(part, file);
     tjFree(jpeg);
     tjDestroy(tj);
@@ -583,8 +583,8 @@ void benchResident(Benchmarks&) {
         reference = (static_cast<double>(f.before) * 1024.0 + static_cast<double>(f.decoded)) / (1024.0 * 1024.0);
         return ours / reference;
     });
-    table.push_back({"B6", "peak resident memory, " + megapixels(settings.largeW, settings.largeH) + " JPEG shown", ours,
-                     reference, "MB", 1.15});
+    table.push_back({"B6", "peak resident memory, " + megapixels(settings.largeW, settings.largeH) + " JPEG shown",
+                     ours, reference, "MB", 1.15});
 }
 
 void benchSlideShow(Benchmarks& b) {
@@ -603,9 +603,9 @@ void benchSlideShow(Benchmarks& b) {
     });
     p.window.run([&] { p.form.c.stpBtn.click(); });
     p.reportMessages();
-    table.push_back({"B7", "slide-show tick, " + megapixels(settings.photoW, settings.photoH) +
-                               " JPEGs (of the 1000 ms interval)",
-                     ours, 1000, "ms", 0.3});
+    table.push_back(
+        {"B7", "slide-show tick, " + megapixels(settings.photoW, settings.photoH) + " JPEGs (of the 1000 ms interval)",
+         ours, 1000, "ms", 0.3});
 }
 
 // --- decoding ahead --------------------------------------------------------------------
@@ -690,7 +690,8 @@ double holdArrowDown(Program& p, bool ahead) {
             ++pressed;
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (pressed == kSteps && p.form.c.filList.listIndex() == kSteps && p.form.c.lstPos == std::to_string(kSteps + 1))
+        if (pressed == kSteps && p.form.c.filList.listIndex() == kSteps &&
+            p.form.c.lstPos == std::to_string(kSteps + 1))
             break;
     }
     Program::settle();
@@ -699,8 +700,7 @@ double holdArrowDown(Program& p, bool ahead) {
     const std::string selected = p.form.c.filList.fileName();
     const pictavo::Picture fresh = p.host.files().LoadPicture(p.host.hostPath(stepFolder() / selected));
     const QImage* shown = p.form.c.Image1.picture().image();
-    if (!shown || *shown != *fresh.image())
-        std::printf("warning: the picture shown is not %s\n", selected.c_str());
+    if (!shown || *shown != *fresh.image()) std::printf("warning: the picture shown is not %s\n", selected.c_str());
     return ms;
 }
 
@@ -710,9 +710,9 @@ void benchHold(Benchmarks& b) {
     const auto [on, off] = medians([&] { return holdArrowDown(p, true); }, [&] { return holdArrowDown(p, false); });
     p.decodeAhead(false);
     p.reportMessages();
-    table.push_back({"A5", "arrow held through 50 " + megapixels(settings.photoW, settings.photoH) +
-                               " JPEGs (ref: not ahead)",
-                     on, off, "ms", 1.0});
+    table.push_back(
+        {"A5", "arrow held through 50 " + megapixels(settings.photoW, settings.photoH) + " JPEGs (ref: not ahead)", on,
+         off, "ms", 1.0});
 }
 
 // In a child process: the resident size with the window up and the folder open, then the
@@ -742,18 +742,18 @@ void benchSteppingMemory(Benchmarks&) {
     const fs::path large = photoFolder("photos100", 4, settings.largeW, settings.largeH);
     const ChildFigures f = childFigures("--stepping-child", large);
     const double budget = static_cast<double>(pictavo::defaultAheadBudget());
-    table.push_back({"A6", "peak memory stepping " + megapixels(settings.largeW, settings.largeH) +
-                               " JPEGs (ref: + budget)",
-                     static_cast<double>(f.peak) / 1024.0,
-                     (static_cast<double>(f.before) * 1024.0 + static_cast<double>(f.decoded) + budget) / (1024.0 * 1024.0),
-                     "MB", 1.0});
+    table.push_back(
+        {"A6", "peak memory stepping " + megapixels(settings.largeW, settings.largeH) + " JPEGs (ref: + budget)",
+         static_cast<double>(f.peak) / 1024.0,
+         (static_cast<double>(f.before) * 1024.0 + static_cast<double>(f.decoded) + budget) / (1024.0 * 1024.0), "MB",
+         1.0});
 }
 
 // The rows in the order printed; later rows join this list.
 const std::vector<std::pair<const char*, void (*)(Benchmarks&)>> kBenchmarks{
-    {"B1 B2", benchOpen}, {"B3", benchFolder},    {"B4", benchStart},
-    {"B5", benchSave},    {"B6", benchResident}, {"B7", benchSlideShow},
-    {"A1 A2 A3 A4", benchAhead}, {"A5", benchHold}, {"A6", benchSteppingMemory},
+    {"B1 B2", benchOpen},        {"B3", benchFolder},   {"B4", benchStart},
+    {"B5", benchSave},           {"B6", benchResident}, {"B7", benchSlideShow},
+    {"A1 A2 A3 A4", benchAhead}, {"A5", benchHold},     {"A6", benchSteppingMemory},
 };
 
 }  // namespace
@@ -811,9 +811,9 @@ int main(int argc, char** argv) {
     Benchmarks benchmarks{program};
     for (const auto& [name, bench] : kBenchmarks) {
         const std::string ids = std::string(" ") + name + " ";
-        if (!settings.only.empty() && std::none_of(settings.only.begin(), settings.only.end(), [&](const std::string& id) {
-                return ids.find(" " + id + " ") != std::string::npos;
-            }))
+        if (!settings.only.empty() &&
+            std::none_of(settings.only.begin(), settings.only.end(),
+                         [&](const std::string& id) { return ids.find(" " + id + " ") != std::string::npos; }))
             continue;
         std::printf("running %s\n", name);
         std::fflush(stdout);

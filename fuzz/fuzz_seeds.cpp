@@ -10,9 +10,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-void write(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
+void write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -27,9 +25,9 @@ int main(int argc, char** argv) {
     for (const auto& [label, bytes] : pictavo::test::hostileContents())
         if (bytes.size() < 200000) write(pictures / ("seed" + std::to_string(n++)), bytes);
     using namespace std::string_literals;
-    const std::string seeds[] = {"*.jpg*\0*new*.jpg\0img10.JPG"s, "*\0*\0**"s, "a?c\0abc\0ac"s,
-                                 "*a*b*c*\0xxaxxbxxcxx\0x2y010"s, "\xff*\0\xff\xfe.gif\0\xff\xfe.GIF"s,
-                                 "img2\0img10\0img02"s};
+    const std::string seeds[] = {
+        "*.jpg*\0*new*.jpg\0img10.JPG"s,      "*\0*\0**"s,          "a?c\0abc\0ac"s, "*a*b*c*\0xxaxxbxxcxx\0x2y010"s,
+        "\xff*\0\xff\xfe.gif\0\xff\xfe.GIF"s, "img2\0img10\0img02"s};
     n = 0;
     for (const auto& s : seeds) write(names / ("seed" + std::to_string(n++)), s);
     return 0;

@@ -17,8 +17,8 @@
 #include "gui/first_paint_exit.h"
 #include "gui/icons.h"
 #include "gui/main_window.h"
-#include "qthost/qt_host.h"
 #include "program_info.h"
+#include "qthost/qt_host.h"
 
 namespace {
 
@@ -75,11 +75,12 @@ int main(int argc, char* argv[]) {
         if (arg == "--") break;
         if (arg == "-h" || arg == "--help") {
             std::fputs(kHelp, stdout);
-            std::printf("\nWhile a picture is shown, the next and the previous file of the list are\n"
-                        "decoded ahead, in at most %lld MiB here: the smaller of %lld MiB and an\n"
-                        "eighth of the physical memory.\n",
-                        static_cast<long long>(pictavo::defaultAheadBudget() >> 20),
-                        static_cast<long long>(pictavo::kAheadBudgetCeilingMiB));
+            std::printf(
+                "\nWhile a picture is shown, the next and the previous file of the list are\n"
+                "decoded ahead, in at most %lld MiB here: the smaller of %lld MiB and an\n"
+                "eighth of the physical memory.\n",
+                static_cast<long long>(pictavo::defaultAheadBudget() >> 20),
+                static_cast<long long>(pictavo::kAheadBudgetCeilingMiB));
             return 0;
         }
         if (arg == "-v" || arg == "--version") {
@@ -88,7 +89,8 @@ int main(int argc, char* argv[]) {
         }
     }
     if (!displayAvailable()) {
-        std::fprintf(stderr, "%s needs a graphical display (set DISPLAY or WAYLAND_DISPLAY).\n", pictavo::kProgramTitle);
+        std::fprintf(stderr, "%s needs a graphical display (set DISPLAY or WAYLAND_DISPLAY).\n",
+                     pictavo::kProgramTitle);
         return 1;
     }
     QApplication app(argc, argv);

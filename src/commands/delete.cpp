@@ -18,8 +18,7 @@ std::string decrementText(const std::string& text) {
 }
 
 void deletePicture(FormControls& f, Command& first, Command& second) {
-    if (f.host.MsgBox(kDeleteQuestion, MsgFlags::OkCancelQuestion, std::string(kDeleteTitle)) != MsgResult::Ok)
-        return;
+    if (f.host.MsgBox(kDeleteQuestion, MsgFlags::OkCancelQuestion, std::string(kDeleteTitle)) != MsgResult::Ok) return;
     if (f.files.Dir(f.picPath).empty()) {
         f.host.MsgBox(kAlreadyGoneMessage, MsgFlags::OkOnly);
         f.filList.refresh();

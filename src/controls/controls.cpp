@@ -72,8 +72,7 @@ void TextBox::setText(std::string text) {
 
 // --- ScrollBar --------------------------------------------------------------------------
 
-ScrollBar::ScrollBar(std::string name, Orientation orientation)
-    : Control(std::move(name)), orientation_(orientation) {}
+ScrollBar::ScrollBar(std::string name, Orientation orientation) : Control(std::move(name)), orientation_(orientation) {}
 
 void ScrollBar::setValue(std::int32_t v) {
     // Min is 0; a Max below it turns the range round, as scroll bars allow.
@@ -133,7 +132,9 @@ void Slider::userScroll(int v) {
 // --- StatusBar --------------------------------------------------------------------------
 
 StatusBar::StatusBar(std::string name) : Control(std::move(name)) {
-    panels_ = {{PanelStyle::Text, {}, 2600}, {PanelStyle::Text, {}, 900}, {PanelStyle::Date, {}, 1000},
+    panels_ = {{PanelStyle::Text, {}, 2600},
+               {PanelStyle::Text, {}, 900},
+               {PanelStyle::Date, {}, 1000},
                {PanelStyle::Time, {}, 700}};
 }
 
@@ -161,7 +162,8 @@ std::string StatusBar::displayText(int index) const {
 
 // --- DriveList --------------------------------------------------------------------------
 
-DriveList::DriveList(std::string name, Place place, FileSystem& files) : Control(std::move(name), place), files_(files) {
+DriveList::DriveList(std::string name, Place place, FileSystem& files)
+    : Control(std::move(name), place), files_(files) {
     refreshDrives();
 }
 
@@ -209,7 +211,8 @@ void DirList::setPath(const std::string& path) {
     path_ = folder;
     rows_ = std::move(rows);
     // The open folder is the last row of its chain.
-    selected_ = static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const FolderRow& r) { return r.open; })) - 1;
+    selected_ =
+        static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const FolderRow& r) { return r.open; })) - 1;
     files_.SetCurrentFolder(folder);
     changed();
     if (!same && onChange) onChange();

@@ -193,10 +193,10 @@ private:
 };
 
 struct FolderRow {
-    std::string path;  // full path
-    std::string name;  // what the row shows
-    int depth = 0;     // indentation
-    bool open = false; // part of the open folder's chain
+    std::string path;   // full path
+    std::string name;   // what the row shows
+    int depth = 0;      // indentation
+    bool open = false;  // part of the open folder's chain
 };
 
 class DirList : public Control {

@@ -48,8 +48,8 @@ FormControls::FormControls(Host& h)
 std::array<MenuItem*, 7> FormControls::menuEntries() { return {&Edit, &bmp, &renm, &Del, &Cpy, &Cls, &Version}; }
 
 std::array<Control*, 16> FormControls::tabOrder() {
-    return {&filList, &drvList, &dirList, &autoRn, &stpBtn, &delBtn, &svcomBtn, &HScroll1,
-            &VScroll1, &Picture1, &cpyBtn, &SetBtn, &UnsetBtn, &lstCnt, &Slider1, &pstBtn};
+    return {&filList,  &drvList,  &dirList, &autoRn, &stpBtn,   &delBtn, &svcomBtn, &HScroll1,
+            &VScroll1, &Picture1, &cpyBtn,  &SetBtn, &UnsetBtn, &lstCnt, &Slider1,  &pstBtn};
 }
 
 MenuItem& FormControls::menuByIndex(int index) {

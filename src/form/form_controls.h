@@ -43,10 +43,8 @@ struct FormControls {
     Slider Slider1{"Slider1", {3870, 30, 735, 300}, 1, 3};
     Button stpBtn{"stpBtn", {3240, 30, 320, 315}};
     // Members 0 to 3, outlining the groups of the top strip.
-    std::array<Frame, 4> Frame1{Frame{"Frame1", 0, {2325, -90, 2310, 480}},
-                                Frame{"Frame1", 1, {30, -90, 1395, 480}},
-                                Frame{"Frame1", 2, {1500, -90, 750, 480}},
-                                Frame{"Frame1", 3, {4725, -90, 1125, 480}}};
+    std::array<Frame, 4> Frame1{Frame{"Frame1", 0, {2325, -90, 2310, 480}}, Frame{"Frame1", 1, {30, -90, 1395, 480}},
+                                Frame{"Frame1", 2, {1500, -90, 750, 480}}, Frame{"Frame1", 3, {4725, -90, 1125, 480}}};
 
     // The menu bar; the numbers are the control-array indexes.
     MenuItem Version{"Version", "Version", 1};

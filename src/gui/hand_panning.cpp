@@ -12,8 +12,8 @@ std::int64_t draggedValue(std::int32_t startValue, int movedPixels, double twips
     return startValue - std::llround(movedPixels * twipsPerPixel);
 }
 
-std::int64_t wheeledValue(std::int32_t value, int angleDelta, int pixelDelta, int linesPerNotch,
-                          std::int32_t trackStep, double twipsPerPixel) {
+std::int64_t wheeledValue(std::int32_t value, int angleDelta, int pixelDelta, int linesPerNotch, std::int32_t trackStep,
+                          double twipsPerPixel) {
     if (pixelDelta != 0) return value - std::llround(pixelDelta * twipsPerPixel);
     // Wheels with fine steps send parts of a notch; they add up to the same distance.
     return value - std::llround(static_cast<double>(angleDelta) / 120.0 * linesPerNotch * trackStep);
@@ -46,54 +46,53 @@ void HandPanning::scroll(ScrollBar& bar, std::int64_t value) {
 bool HandPanning::eventFilter(QObject* watched, QEvent* event) {
     if (watched != view_) return false;
     switch (event->type()) {
-    case QEvent::Wheel: {
-        auto* wheel = static_cast<QWheelEvent*>(event);
-        QPoint angle = wheel->angleDelta(), pixels = wheel->pixelDelta();
-        // Shift turns the wheel's up and down into across, as in other viewers.
-        if ((wheel->modifiers() & Qt::ShiftModifier) && angle.x() == 0 && pixels.x() == 0) {
-            angle = {angle.y(), 0};
-            pixels = {pixels.y(), 0};
-        }
-        const int lines = QApplication::wheelScrollLines();
-        if (angle.x() != 0 || pixels.x() != 0)
-            scroll(across_, wheeledValue(across_.value(), angle.x(), pixels.x(), lines, across_.largeChange(),
-                                         units_.twipsPerPixelX));
-        if (angle.y() != 0 || pixels.y() != 0)
-            scroll(upDown_, wheeledValue(upDown_.value(), angle.y(), pixels.y(), lines, upDown_.largeChange(),
-                                         units_.twipsPerPixelY));
-        wheel->accept();
-        return true;
-    }
-    case QEvent::MouseButtonPress: {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::LeftButton || !pannable()) return false;
-        dragging_ = true;
-        pressedAt_ = mouse->position().toPoint();
-        pressedAcross_ = across_.value();
-        pressedUpDown_ = upDown_.value();
-        showHand();
-        return false;  // the viewport still takes the focus
-    }
-    case QEvent::MouseMove: {
-        if (!dragging_) {
-            showHand();
-            return false;
-        }
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        const QPoint moved = mouse->position().toPoint() - pressedAt_;
-        scroll(across_, draggedValue(pressedAcross_, moved.x(), units_.twipsPerPixelX));
-        scroll(upDown_, draggedValue(pressedUpDown_, moved.y(), units_.twipsPerPixelY));
-        return true;
-    }
-    case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && dragging_) {
-            dragging_ = false;
-            showHand();
+        case QEvent::Wheel: {
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            QPoint angle = wheel->angleDelta(), pixels = wheel->pixelDelta();
+            // Shift turns the wheel's up and down into across, as in other viewers.
+            if ((wheel->modifiers() & Qt::ShiftModifier) && angle.x() == 0 && pixels.x() == 0) {
+                angle = {angle.y(), 0};
+                pixels = {pixels.y(), 0};
+            }
+            const int lines = QApplication::wheelScrollLines();
+            if (angle.x() != 0 || pixels.x() != 0)
+                scroll(across_, wheeledValue(across_.value(), angle.x(), pixels.x(), lines, across_.largeChange(),
+                                             units_.twipsPerPixelX));
+            if (angle.y() != 0 || pixels.y() != 0)
+                scroll(upDown_, wheeledValue(upDown_.value(), angle.y(), pixels.y(), lines, upDown_.largeChange(),
+                                             units_.twipsPerPixelY));
+            wheel->accept();
             return true;
         }
-        return false;
-    default:
-        return false;
+        case QEvent::MouseButtonPress: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() != Qt::LeftButton || !pannable()) return false;
+            dragging_ = true;
+            pressedAt_ = mouse->position().toPoint();
+            pressedAcross_ = across_.value();
+            pressedUpDown_ = upDown_.value();
+            showHand();
+            return false;  // the viewport still takes the focus
+        }
+        case QEvent::MouseMove: {
+            if (!dragging_) {
+                showHand();
+                return false;
+            }
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint moved = mouse->position().toPoint() - pressedAt_;
+            scroll(across_, draggedValue(pressedAcross_, moved.x(), units_.twipsPerPixelX));
+            scroll(upDown_, draggedValue(pressedUpDown_, moved.y(), units_.twipsPerPixelY));
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && dragging_) {
+                dragging_ = false;
+                showHand();
+                return true;
+            }
+            return false;
+        default: return false;
     }
 }
 

@@ -152,9 +152,7 @@ void drawGlyph(QPainter& p, Glyph glyph) {
             drawSheet(p, QRectF(6.5, 6, 8, 9));
             break;
         }
-        case Glyph::SetWallpaper:
-            drawScreen(p, true);
-            break;
+        case Glyph::SetWallpaper: drawScreen(p, true); break;
         case Glyph::UnsetWallpaper:
             drawScreen(p, false);
             p.setPen(QPen(QColor(0xd0, 0x20, 0x20), 2.0, Qt::SolidLine, Qt::RoundCap));
@@ -177,12 +175,8 @@ void drawGlyph(QPainter& p, Glyph glyph) {
             p.drawPath(triangle);
             break;
         }
-        case Glyph::FolderOpen:
-            drawFolder(p, true);
-            break;
-        case Glyph::FolderClosed:
-            drawFolder(p, false);
-            break;
+        case Glyph::FolderOpen: drawFolder(p, true); break;
+        case Glyph::FolderClosed: drawFolder(p, false); break;
         case Glyph::Drive: {
             QLinearGradient metal(QPointF(0, 4.5), QPointF(0, 11.5));
             metal.setColorAt(0, QColor(0xe4, 0xe4, 0xe8));

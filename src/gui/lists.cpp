@@ -68,8 +68,7 @@ bool FileListModel::follow() {
     return true;
 }
 
-FileListView::FileListView(const FileList& list, QWidget* parent)
-    : QListView(parent), list_(list), model_(list, this) {
+FileListView::FileListView(const FileList& list, QWidget* parent) : QListView(parent), list_(list), model_(list, this) {
     setModel(&model_);
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <array>
 
+#include "form/rules.h"
 #include "gui/about_dialog.h"
 #include "gui/control_widgets.h"
 #include "gui/hand_panning.h"
 #include "gui/icons.h"
 #include "gui/lists.h"
 #include "gui/picture_view.h"
-#include "form/rules.h"
 #include "gui/status_panels.h"
 #include "program_info.h"
 
@@ -138,7 +138,7 @@ void MainWindow::bind(Control& control, W* widget) {
         w->setGeometry(units_.rect(control.place()));
         w->setEnabled(control.enabled());
         w->setVisible(control.visible());
-        if constexpr (requires(W& x) { x.follow(); }) w->follow();
+        if constexpr (requires(W & x) { x.follow(); }) w->follow();
     };
     control.observe(follow);
     follow();
@@ -171,10 +171,11 @@ void MainWindow::buildMenus() {
 
     // The desktop's usual keys for the commands; a key works only while its command is
     // enabled and shown, and the menu shows it beside the command.
-    const std::pair<MenuItem*, QKeySequence> keys[] = {
-        {&c.bmp, QKeySequence(Qt::CTRL | Qt::Key_S)}, {&c.Cpy, QKeySequence(Qt::CTRL | Qt::Key_C)},
-        {&c.Del, QKeySequence(Qt::Key_Delete)},       {&c.Cls, QKeySequence(Qt::CTRL | Qt::Key_Q)},
-        {&c.Version, QKeySequence(Qt::Key_F1)}};
+    const std::pair<MenuItem*, QKeySequence> keys[] = {{&c.bmp, QKeySequence(Qt::CTRL | Qt::Key_S)},
+                                                       {&c.Cpy, QKeySequence(Qt::CTRL | Qt::Key_C)},
+                                                       {&c.Del, QKeySequence(Qt::Key_Delete)},
+                                                       {&c.Cls, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+                                                       {&c.Version, QKeySequence(Qt::Key_F1)}};
     for (const auto& [item, key] : keys) findChild<QAction*>(QString::fromStdString(item->name()))->setShortcut(key);
 
     // Paste has a button only; its key follows the button's state.
@@ -279,8 +280,8 @@ void MainWindow::buildSurface() {
 void MainWindow::orderTabs() {
     QWidget* previous = nullptr;
     for (Control* control : form_.c.tabOrder()) {
-        auto* widget = centralWidget()->findChild<QWidget*>(QString::fromStdString(control->name()),
-                                                            Qt::FindDirectChildrenOnly);
+        auto* widget =
+            centralWidget()->findChild<QWidget*>(QString::fromStdString(control->name()), Qt::FindDirectChildrenOnly);
         if (!widget) continue;
         if (previous) QWidget::setTabOrder(previous, widget);
         previous = widget;
@@ -299,9 +300,7 @@ void MainWindow::followTimer() {
 void MainWindow::formResize() {
     if (isMinimized()) return;
     const QSizeF outer = outerTwips();
-    run([this, outer] {
-        form_.resize(static_cast<float>(outer.width()), static_cast<float>(outer.height()));
-    });
+    run([this, outer] { form_.resize(static_cast<float>(outer.width()), static_cast<float>(outer.height())); });
 }
 
 void MainWindow::activateForm() {

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/form1.h"
-#include "host/decode_ahead.h"
 #include "gui/units.h"
+#include "host/decode_ahead.h"
 
 namespace pictavo::gui {
 

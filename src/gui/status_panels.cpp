@@ -49,8 +49,8 @@ int StatusPanels::panelWidth(int index) const {
     // panels grow to fit and the message panel gives way.
     const QLabel* label = panel(index);
     const int frame = label->width() - label->contentsRect().width();
-    const int needed =
-        label->fontMetrics().horizontalAdvance(texts_[static_cast<std::size_t>(index - 1)]) + label->indent() + frame + 2;
+    const int needed = label->fontMetrics().horizontalAdvance(texts_[static_cast<std::size_t>(index - 1)]) +
+                       label->indent() + frame + 2;
     return std::max(design, needed);
 }
 

@@ -212,9 +212,8 @@ void DecodeAhead::forget(const fs::path& file) {
 
 void DecodeAhead::folderRead(const fs::path& folder) {
     const std::lock_guard lock(mutex_);
-    std::erase_if(held_, [&](const Held& h) {
-        return h.file.parent_path() != folder || identityNow(h.file) != h.identity;
-    });
+    std::erase_if(held_,
+                  [&](const Held& h) { return h.file.parent_path() != folder || identityNow(h.file) != h.identity; });
     if (std::erase_if(wanted_, [&](const fs::path& f) { return f.parent_path() != folder; }) > 0) next_ = 0;
     if (underWay_ && underWay_->parent_path() != folder) ++generation_;
 }

@@ -109,7 +109,7 @@ private:
     std::vector<Held> held_;
     std::optional<std::filesystem::path> shownFile_;
     std::optional<std::filesystem::path> underWay_;
-    std::size_t next_ = 0;        // the next entry of wanted_ the worker looks at
+    std::size_t next_ = 0;          // the next entry of wanted_ the worker looks at
     std::uint64_t generation_ = 0;  // raised whenever queued work is cancelled
     std::uint64_t hits_ = 0;
     bool stop_ = false;

@@ -35,8 +35,7 @@ std::string reasonText(const std::error_code& ec) {
 namespace {
 
 std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
@@ -170,16 +169,14 @@ const Volume* FileSystem::volumeByDrive(const std::string& drive) const {
 
 const Volume* FileSystem::volumeOf(const std::string& hostPath) const {
     if (syntax_ == PathSyntax::Windows) {
-        if (hostPath.size() < 2 || hostPath[1] != ':' ||
-            !std::isalpha(static_cast<unsigned char>(hostPath[0])))
+        if (hostPath.size() < 2 || hostPath[1] != ':' || !std::isalpha(static_cast<unsigned char>(hostPath[0])))
             return nullptr;
         return volumeByDrive(hostPath.substr(0, 2));
     }
     if (hostPath.empty() || hostPath[0] != '/') return nullptr;
     const Volume* best = nullptr;
     for (const auto& v : volumes_)
-        if (isPrefix(v.root, fs::path(hostPath)) &&
-            (!best || v.root.native().size() > best->root.native().size()))
+        if (isPrefix(v.root, fs::path(hostPath)) && (!best || v.root.native().size() > best->root.native().size()))
             best = &v;
     return best;
 }
@@ -254,8 +251,7 @@ std::string FileSystem::DriveOf(const std::string& pathOrDrive) {
 }
 
 bool FileSystem::IsDriveText(const std::string& text) {
-    if (syntax_ == PathSyntax::Windows)
-        return text.size() == 2 && text[1] == ':' && volumeByDrive(text) != nullptr;
+    if (syntax_ == PathSyntax::Windows) return text.size() == 2 && text[1] == ':' && volumeByDrive(text) != nullptr;
     return volumeByDrive(text) != nullptr;
 }
 
@@ -268,8 +264,7 @@ std::string FileSystem::CurrentFolder(const std::string& drive) {
     std::string folder = it->second;
     std::error_code ec;
     fs::path native = toNative(folder);
-    while (!fs::is_directory(native, ec) && isPrefix(v->root, native.parent_path()) &&
-           native != v->root)
+    while (!fs::is_directory(native, ec) && isPrefix(v->root, native.parent_path()) && native != v->root)
         native = native.parent_path();
     return fromNative(native);
 }
@@ -281,8 +276,7 @@ std::string FileSystem::OpenFolder(const std::string& path) {
     if (!v || !fs::is_directory(v->root, ec)) throw HostError("Device unavailable: " + path);
     const fs::path native = toNative(folder);
     const auto st = fs::status(native, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory)
-        throw HostError(reasonText(ec) + ": " + folder);
+    if (ec && ec != std::errc::no_such_file_or_directory) throw HostError(reasonText(ec) + ": " + folder);
     if (!fs::is_directory(st)) throw HostError("Path not found: " + folder);
     fs::directory_iterator probe(native, ec);
     if (ec) throw HostError(reasonText(ec) + ": " + folder);
@@ -413,13 +407,13 @@ void FileSystem::Kill(const std::string& path) {
     // The person confirmed a deletion they may still want to take back from the trash;
     // only where the volume has no trash is the file removed for good.
     if (moveToTrash(native) == TrashOutcome::Trashed) return;
-    if (::unlink(native.c_str()) != 0)
-        throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
+    if (::unlink(native.c_str()) != 0) throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
 }
 
 Picture FileSystem::LoadPicture(const std::string& path) {
     const fs::path native = toNative(path);
-    return Picture(std::make_shared<const QImage>(ahead_ ? ahead_->open(native) : decodePicture(readPictureFile(native))));
+    return Picture(
+        std::make_shared<const QImage>(ahead_ ? ahead_->open(native) : decodePicture(readPictureFile(native))));
 }
 
 void FileSystem::decodeAhead(const std::vector<std::string>& paths) {

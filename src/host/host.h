@@ -35,9 +35,9 @@ enum class MousePointer : int { Default = 0, Hourglass = 11 };
 // Properties of the common save dialog that the save commands set and read.
 struct SaveDialogState {
     std::string dialogTitle = "Bitmapの保存";
-    std::string initDir;       // starting folder; set by the host at start-up
-    std::string fileName;      // kept between uses
-    std::string filter;        // "desc|pattern|desc|pattern|"
+    std::string initDir;   // starting folder; set by the host at start-up
+    std::string fileName;  // kept between uses
+    std::string filter;    // "desc|pattern|desc|pattern|"
     std::int32_t flags = 0;
     bool cancelError = false;
 };
@@ -85,8 +85,7 @@ public:
 
     // --- desktop ----------------------------------------------------------------------
     // The wall-paper call: returns non-zero on success.
-    virtual int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text,
-                                      unsigned flags) = 0;
+    virtual int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text, unsigned flags) = 0;
 };
 
 }  // namespace pictavo

@@ -53,8 +53,7 @@ std::uint64_t lzwPixels(const std::vector<unsigned char>& stream, unsigned minim
     const std::uint64_t bits = std::uint64_t(stream.size()) * 8;
     while (pixels < wanted && bitPos + codeSize <= bits) {
         unsigned code = 0;
-        for (unsigned b = 0; b < codeSize; ++b, ++bitPos)
-            code |= ((stream[bitPos / 8] >> (bitPos % 8)) & 1u) << b;
+        for (unsigned b = 0; b < codeSize; ++b, ++bitPos) code |= ((stream[bitPos / 8] >> (bitPos % 8)) & 1u) << b;
         if (code == clear) {
             codeSize = minimumCodeSize + 1;
             next = clear + 2;
@@ -147,7 +146,8 @@ bool gifIsComplete(const unsigned char* data, std::size_t size) {
             std::vector<unsigned char> stream;
             const std::size_t start = i;
             if (!skipBlocks()) return false;
-            for (std::size_t k = start; k + 1 < i; k += 1 + data[k]) stream.insert(stream.end(), data + k + 1, data + k + 1 + data[k]);
+            for (std::size_t k = start; k + 1 < i; k += 1 + data[k])
+                stream.insert(stream.end(), data + k + 1, data + k + 1 + data[k]);
             return lzwPixels(stream, minimumCodeSize, pixels) >= pixels;
         } else {
             return false;  // the trailer before any image, or garbage

@@ -107,8 +107,7 @@ QByteArray readPictureFile(const std::filesystem::path& native, struct stat* see
     }
     struct stat after {};
     if (::fstat(fd.get(), &after) != 0) fail(errno);
-    if (done != bytes.size() || !sameFile(opened, after))
-        throw HostError("The file changed while it was read");
+    if (done != bytes.size() || !sameFile(opened, after)) throw HostError("The file changed while it was read");
     if (seen) *seen = opened;
     return bytes;
 }

@@ -62,9 +62,12 @@ std::optional<QString> printedString(const QString& printed) {
         QChar c = printed[i];
         if (c == '\\' && i + 2 < printed.size()) {
             c = printed[++i];
-            if (c == 'n') c = '\n';
-            else if (c == 't') c = '\t';
-            else if (c == 'r') c = '\r';
+            if (c == 'n')
+                c = '\n';
+            else if (c == 't')
+                c = '\t';
+            else if (c == 'r')
+                c = '\r';
         }
         out += c;
     }
@@ -84,8 +87,8 @@ struct BackgroundSchema {
     const char* schema;
     const char* pictureKey;  // a file URI, or a plain path where pictureIsUri is false
     bool pictureIsUri;
-    bool darkKey;            // also "picture-uri-dark", where the schema has it
-    bool optionNone;         // "picture-options" can be 'none'
+    bool darkKey;     // also "picture-uri-dark", where the schema has it
+    bool optionNone;  // "picture-options" can be 'none'
 };
 
 constexpr BackgroundSchema kGnome{"org.gnome.desktop.background", "picture-uri", true, true, true};
@@ -182,11 +185,15 @@ int kdeWallpaper(const std::string& path) {
         "for (var i = 0; i < all.length; i++) { var d = all[i];"
         " d.wallpaperPlugin = 'org.kde.image';"
         " d.currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];"
-        " d.writeConfig('Image', '" + uri + "');"
-        " if (d.readConfig('Image') == '" + uri + "') ok++; }"
+        " d.writeConfig('Image', '" +
+        uri +
+        "');"
+        " if (d.readConfig('Image') == '" +
+        uri +
+        "') ok++; }"
         "print(ok == all.length && ok > 0 ? 'ok' : 'failed');";
-    QDBusMessage call = QDBusMessage::createMethodCall("org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
-                                                       "evaluateScript");
+    QDBusMessage call =
+        QDBusMessage::createMethodCall("org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript");
     call << script;
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kProgramTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return 0;

@@ -21,8 +21,7 @@ TrashOutcome moveToTrash(const std::filesystem::path& native) {
         return TrashOutcome::NoTrash;
     // A path made from bytes keeps names that are not UTF-8 as they are; GIO writes them
     // percent-encoded into the .trashinfo file.
-    const std::unique_ptr<GFile, decltype(&g_object_unref)> file(g_file_new_for_path(native.c_str()),
-                                                                 g_object_unref);
+    const std::unique_ptr<GFile, decltype(&g_object_unref)> file(g_file_new_for_path(native.c_str()), g_object_unref);
     GError* error = nullptr;
     if (g_file_trash(file.get(), nullptr, &error)) return TrashOutcome::Trashed;
     const std::unique_ptr<GError, decltype(&g_error_free)> owned(error, g_error_free);

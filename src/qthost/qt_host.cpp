@@ -81,8 +81,7 @@ QStringList qtNameFilters(const std::string& filter) {
     return out;
 }
 
-QtHost::QtHost()
-    : clipboardToken_(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {}
+QtHost::QtHost() : clipboardToken_(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {}
 
 QtHost::~QtHost() {
     while (waitCursors_ > 0) {
@@ -93,9 +92,7 @@ QtHost::~QtHost() {
 
 void QtHost::setMainWindow(QWidget* window) { mainWindow_ = window; }
 
-void QtHost::setWindowFactory(const std::string& name, WindowFactory factory) {
-    factories_[name] = std::move(factory);
-}
+void QtHost::setWindowFactory(const std::string& name, WindowFactory factory) { factories_[name] = std::move(factory); }
 
 MsgResult QtHost::MsgBox(const std::string& prompt, MsgFlags flags, const std::optional<std::string>& title) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -106,8 +103,7 @@ MsgResult QtHost::MsgBox(const std::string& prompt, MsgFlags flags, const std::o
         case MsgFlags::OkCancelExclamation: icon = QMessageBox::Warning; break;
         case MsgFlags::OkCancelInformation: icon = QMessageBox::Information; break;
     }
-    const QString caption =
-        title && !title->empty() ? QString::fromUtf8(*title) : QString::fromLatin1(kProgramTitle);
+    const QString caption = title && !title->empty() ? QString::fromUtf8(*title) : QString::fromLatin1(kProgramTitle);
     QMessageBox box(icon, caption, QString::fromUtf8(prompt),
                     withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, mainWindow_);
     // File names may hold "<" and "&": the prompt is never rich text.

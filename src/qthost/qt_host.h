@@ -60,8 +60,7 @@ public:
     void Show(const std::string& window) override;
     void Unload(const std::string& window) override;
 
-    int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text,
-                              unsigned flags) override;
+    int SystemParametersInfoA(unsigned action, unsigned param, const std::string& text, unsigned flags) override;
 
 private:
     // The mounted volumes are read afresh whenever the drive list asks.

@@ -25,9 +25,9 @@ namespace {
 // Enabled states of every command, to tell what a step changed.
 std::vector<std::pair<std::string, bool>> commandStates(FormControls& c) {
     std::vector<std::pair<std::string, bool>> out;
-    for (Control* k : std::initializer_list<Control*>{&c.svcomBtn, &c.delBtn, &c.cpyBtn, &c.pstBtn, &c.SetBtn,
-                                                      &c.UnsetBtn, &c.autoRn, &c.stpBtn, &c.Slider1, &c.Timer1,
-                                                      &c.bmp, &c.renm, &c.Del, &c.Cpy})
+    for (Control* k :
+         std::initializer_list<Control*>{&c.svcomBtn, &c.delBtn, &c.cpyBtn, &c.pstBtn, &c.SetBtn, &c.UnsetBtn,
+                                         &c.autoRn, &c.stpBtn, &c.Slider1, &c.Timer1, &c.bmp, &c.renm, &c.Del, &c.Cpy})
         out.emplace_back(k->name(), k->enabled());
     return out;
 }
@@ -63,24 +63,22 @@ protected:
         c().stpBtn.setEnabled(true);
         c().autoRn.setEnabled(false);
     }
-    std::string offlineDrive() const {
-        return GetParam() == PathSyntax::Windows ? "x:" : "/media/pictavo-offline";
-    }
+    std::string offlineDrive() const { return GetParam() == PathSyntax::Windows ? "x:" : "/media/pictavo-offline"; }
 };
 
 }  // namespace
 
 TEST_P(Browser, ListsMatchingNamesInNaturalOrderWithoutHiddenOnesOrFolders) {
-    for (const char* name : {"IMG_0001.JPG", "x.jpeg", "photo.jpg.bak", ".a.jpg", "img10.jpg", "img2.jpg",
-                             "b.GIF", "a.bmp", "notes.txt", "jpg"})
+    for (const char* name : {"IMG_0001.JPG", "x.jpeg", "photo.jpg.bak", ".a.jpg", "img10.jpg", "img2.jpg", "b.GIF",
+                             "a.bmp", "notes.txt", "jpg"})
         writeBytes(start / name, "");
     fs::create_directory(start / "x.jpg");
     fs::create_directory(start / ".hidden");
     fs::create_directory(start / "Sub");
     f.start({});
 
-    EXPECT_EQ(c().filList.names(), (std::vector<std::string>{"a.bmp", "b.GIF", "img2.jpg", "img10.jpg",
-                                                             "IMG_0001.JPG", "photo.jpg.bak"}));
+    EXPECT_EQ(c().filList.names(),
+              (std::vector<std::string>{"a.bmp", "b.GIF", "img2.jpg", "img10.jpg", "IMG_0001.JPG", "photo.jpg.bak"}));
     EXPECT_EQ(c().lstCnt.text(), "0/6");
     std::vector<std::string> folders;
     for (const auto& row : c().dirList.rows())
@@ -122,8 +120,8 @@ TEST_P(Browser, AFolderChangeStopsTheShowAndDisablesOnlyWhatNeedsAFile) {
         showRunning();
         const bool bitmap = shown == "c.bmp";
         const Picture picture = k.Image1.picture();
-        const std::string picPath = k.picPath, panel1 = k.StatusBar1.panel(1).text,
-                          panel2 = k.StatusBar1.panel(2).text, size = k.filSize.text();
+        const std::string picPath = k.picPath, panel1 = k.StatusBar1.panel(1).text, panel2 = k.StatusBar1.panel(2).text,
+                          size = k.filSize.text();
         const bool hVisible = k.HScroll1.visible(), vVisible = k.VScroll1.visible();
 
         openFolder("Sub");
@@ -132,8 +130,8 @@ TEST_P(Browser, AFolderChangeStopsTheShowAndDisablesOnlyWhatNeedsAFile) {
         EXPECT_EQ(k.filList.names(), (std::vector<std::string>{"1.jpg", "2.jpg"}));
         EXPECT_EQ(k.lstCnt.text(), "0/2");
         // Changed: everything that needs a selected file, and the show.
-        for (Control* off : std::initializer_list<Control*>{&k.delBtn, &k.Del, &k.Cpy, &k.autoRn, &k.Slider1,
-                                                            &k.stpBtn, &k.Timer1})
+        for (Control* off :
+             std::initializer_list<Control*>{&k.delBtn, &k.Del, &k.Cpy, &k.autoRn, &k.Slider1, &k.stpBtn, &k.Timer1})
             EXPECT_FALSE(off->enabled()) << off->name();
         // Kept: the commands that act on the picture still in view. The copy button and
         // its menu item now disagree.

@@ -157,9 +157,9 @@ struct DesktopCase {
     const char* currentDesktop;
     const char* schema;
     const char* pictureKey;
-    bool uri;        // the key holds a file URI (else a plain path)
-    bool darkKey;    // picture-uri-dark is set too
-    bool optionNone; // clearing sets picture-options to 'none'
+    bool uri;         // the key holds a file URI (else a plain path)
+    bool darkKey;     // picture-uri-dark is set too
+    bool optionNone;  // clearing sets picture-options to 'none'
 };
 
 class DesktopEnvironment : public ::testing::Test {

@@ -85,7 +85,8 @@ TEST_F(SaveCommands, ANewFileInTheShownFolderJoinsTheCount) {
     const auto bytes = readBytes(inFolder("new.jpg"));
     ASSERT_EQ(bytes.substr(0, 2), "BM");
     QImage saved;
-    ASSERT_TRUE(saved.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()), "BMP"));
+    ASSERT_TRUE(
+        saved.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()), "BMP"));
     const QImage& shown = *t.c().Image1.picture().image();
     ASSERT_EQ(saved.size(), shown.size());
     EXPECT_EQ(saved.pixel(5, 5), shown.pixel(5, 5));
@@ -156,7 +157,7 @@ TEST_F(SaveCommands, AFailedWriteSaysSoAndKeepsTheOldFile) {
     ASSERT_EQ(t.host.messages.size(), 3u);
     EXPECT_EQ(t.host.messages[2].prompt.rfind(kSaveFailedMessage, 0), 0u);
     EXPECT_NE(t.host.messages[2].prompt.find("large"), std::string::npos);  // the reason
-    EXPECT_TRUE(t.c().svcomBtn.enabled());  // nothing else changed
+    EXPECT_TRUE(t.c().svcomBtn.enabled());                                  // nothing else changed
     EXPECT_EQ(t.c().lstCnt.text(), "2/3");
     // No temporary file is left behind.
     int files = 0;
@@ -209,8 +210,8 @@ TEST_F(DeleteCommands, DeletingTheLastListedFileEmptiesTheList) {
     EXPECT_EQ(t.c().StatusBar1.panel(1).text, kDeletedText);
     EXPECT_EQ(t.host.messages.size(), 1u);  // the question only
     EXPECT_FALSE(t.c().Image1.picture().isNull());
-    for (Control* off : std::initializer_list<Control*>{&t.c().delBtn, &t.c().Del, &t.c().Cpy, &t.c().renm,
-                                                         &t.c().bmp, &t.c().SetBtn})
+    for (Control* off :
+         std::initializer_list<Control*>{&t.c().delBtn, &t.c().Del, &t.c().Cpy, &t.c().renm, &t.c().bmp, &t.c().SetBtn})
         EXPECT_FALSE(off->enabled()) << off->name();
     EXPECT_TRUE(t.c().cpyBtn.enabled());  // still acts on the picture in view
 }
@@ -253,7 +254,10 @@ TEST_F(DeleteCommands, NamesThatAreNotUtf8KeepTheirBytes) {
     const std::string odd = "caf\xE9-\xFF.jpg";  // Latin-1 bytes
     writePicture(t.host.startFolder() / "tmp.jpg", 20, 20);
     fs::rename(t.host.startFolder() / "tmp.jpg", t.host.startFolder() / odd);
-    t.form->dispatch([&] { t.c().dirList.refresh(); t.c().filList.refresh(); });
+    t.form->dispatch([&] {
+        t.c().dirList.refresh();
+        t.c().filList.refresh();
+    });
     ASSERT_EQ(t.c().filList.names(), std::vector<std::string>{odd});
     t.open(0);
     ASSERT_TRUE(t.host.messages.empty());

@@ -182,7 +182,8 @@ TEST_P(FileServices, AFailedSaveLeavesTheOldFileAndNoLeftovers) {
     EXPECT_THROW(host.files().SavePicture(solidPicture(4, 4), at("dir.bmp")), HostError);
     EXPECT_TRUE(fs::is_directory(folder / "dir.bmp"));
     EXPECT_EQ(readBytes(folder / "dir.bmp" / "inner.jpg"), "x");
-    EXPECT_THROW(host.files().SavePicture(solidPicture(4, 4), at("nowhere") + host.files().Separator() + "x.bmp"), HostError);
+    EXPECT_THROW(host.files().SavePicture(solidPicture(4, 4), at("nowhere") + host.files().Separator() + "x.bmp"),
+                 HostError);
     EXPECT_THROW(host.files().SavePicture(Picture(), at("keep.bmp")), HostError);
 
     // A write that stops half way (a full disk) is the save command's test.
@@ -217,10 +218,9 @@ TEST(JpegCheck, EveryCutOfAWholeFileIsIncomplete) {
     std::string withThumbnail = jpegBytes(64, 48, true);
     withThumbnail.insert(2, app1);
 
-    const std::vector<std::pair<const char*, std::string>> files{
-        {"baseline", jpegBytes(64, 48, true)},
-        {"progressive", jpegBytes(64, 48, true, true)},
-        {"thumbnail", withThumbnail}};
+    const std::vector<std::pair<const char*, std::string>> files{{"baseline", jpegBytes(64, 48, true)},
+                                                                 {"progressive", jpegBytes(64, 48, true, true)},
+                                                                 {"thumbnail", withThumbnail}};
     for (const auto& [kind, whole] : files) {
         ASSERT_NE(whole.find(std::string("\xff\x00", 2)), std::string::npos) << kind;
         ASSERT_FALSE(QImage::fromData(QByteArray::fromStdString(whole)).isNull()) << kind;
@@ -241,8 +241,8 @@ TEST(JpegCheck, TrailingBytesAndOtherFormats) {
 // --- order and pattern ---------------------------------------------------------------------
 
 TEST(NaturalOrder, NumbersByValueLettersWithoutCase) {
-    std::vector<std::string> names{"img10.jpg", "IMG2.jpg", "img1.jpg", "b.jpg", "A.jpg", "img02.jpg",
-                                   "img2.jpg", "a.jpg",     "img100.jpg", "img9a.jpg", "img9.jpg"};
+    std::vector<std::string> names{"img10.jpg", "IMG2.jpg", "img1.jpg",   "b.jpg",     "A.jpg",   "img02.jpg",
+                                   "img2.jpg",  "a.jpg",    "img100.jpg", "img9a.jpg", "img9.jpg"};
     std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return pictavo::naturalLess(a, b); });
     // Equal up to case or leading zeros: the order of the bytes decides, so the order is total.
     EXPECT_EQ(names, (std::vector<std::string>{"A.jpg", "a.jpg", "b.jpg", "img1.jpg", "IMG2.jpg", "img02.jpg",

@@ -15,11 +15,11 @@
 #include <map>
 #include <thread>
 
+#include "commands/commands.h"
 #include "host/natural_order.h"
-#include "host/wildcard.h"
 #include "host/picture_reader.h"
 #include "host/system_parameters.h"
-#include "commands/commands.h"
+#include "host/wildcard.h"
 #include "slideshow/slideshow.h"
 #include "support/form_fixture.h"
 #include "support/hostile_corpus.h"
@@ -102,7 +102,8 @@ TEST(PictureReader, DevicesFoldersAndBrokenLinksAreRefused) {
     fs::create_symlink("missing.jpg", d / "dangling.jpg");
     fs::create_directory(d / "folder.jpg");
     for (const char* name : {"zero.jpg", "loop.jpg", "dangling.jpg", "folder.jpg"})
-        EXPECT_EQ(loadInChild([&] { (void)host.files().LoadPicture(host.hostPath(d / name)); }), Ended::Refused) << name;
+        EXPECT_EQ(loadInChild([&] { (void)host.files().LoadPicture(host.hostPath(d / name)); }), Ended::Refused)
+            << name;
 }
 
 namespace {
@@ -125,8 +126,8 @@ TEST(PictureReader, AFileThatShrinksGrowsOrChangesDuringTheReadIsRefusedNotMisre
     const std::string whole = test::pictureBytes("jpg", 400, 300);
     changing = d / "p.jpg";
     const ReadHook hook(rewriteBeforeRead);
-    for (const std::string& next : {std::string(), whole.substr(0, 100), whole.substr(0, whole.size() / 2),
-                                    whole + std::string(5000, 'x')}) {
+    for (const std::string& next :
+         {std::string(), whole.substr(0, 100), whole.substr(0, whole.size() / 2), whole + std::string(5000, 'x')}) {
         writeBytes(changing, whole);
         changedTo = next;
         EXPECT_EQ(loadInChild([&] { (void)host.files().LoadPicture(host.hostPath(changing)); }), Ended::Refused)
@@ -372,7 +373,10 @@ TEST(OutsideWorld, TheWallPaperIsNeverSetToAFileThatIsGoneOrNotRegular) {
     EXPECT_EQ(os::SystemParametersInfoA(20, 0, (dir.path() / "missing.bmp").native(), 1), 0);
     EXPECT_EQ(os::SystemParametersInfoA(20, 0, (dir.path() / "x.bmp").native(), 1), 0);
     ::unsetenv("GSETTINGS_BACKEND");
-    if (desktop) ::setenv("XDG_CURRENT_DESKTOP", keep.c_str(), 1); else ::unsetenv("XDG_CURRENT_DESKTOP");
+    if (desktop)
+        ::setenv("XDG_CURRENT_DESKTOP", keep.c_str(), 1);
+    else
+        ::unsetenv("XDG_CURRENT_DESKTOP");
 }
 
 TEST(OutsideWorld, TheShownFileDeletedBeforeSaveOrDeleteEndsInWhatTheCommandsSay) {

@@ -22,8 +22,8 @@ struct Places {
         auto same = [](const Place& a, const Place& b) {
             return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
         };
-        return same(picture, o.picture) && same(hscroll, o.hscroll) && same(vscroll, o.vscroll) &&
-               same(dirs, o.dirs) && same(files, o.files);
+        return same(picture, o.picture) && same(hscroll, o.hscroll) && same(vscroll, o.vscroll) && same(dirs, o.dirs) &&
+               same(files, o.files);
     }
 };
 
@@ -46,7 +46,7 @@ protected:
     void SetUp() override {
         const fs::path start = f.host.startFolder();
         writePicture(start / "a.jpg", 20, 20);
-        writePicture(start / "b.jpg", 374, 300);  // 5610 x 4500 twips
+        writePicture(start / "b.jpg", 374, 300);    // 5610 x 4500 twips
         writePicture(start / "fit.bmp", 243, 183);  // exactly the design viewport
         f.start({});
     }
@@ -83,19 +83,31 @@ const LayoutRow kLayoutTable[] = {
     // The design window: the design viewport, and the bars overlapping its bottom and right
     // edges a little.
     {6450, 4365,
-     Places{{2220, 420, 3645, 2745}, {2220, 2745 + 390, 3645, 240}, {3645 + 2200, 420, 255, 2745},
-            {75, 720, 2025, 978}, {60, 1718, 2055, 1467}}},
+     Places{{2220, 420, 3645, 2745},
+            {2220, 2745 + 390, 3645, 240},
+            {3645 + 2200, 420, 255, 2745},
+            {75, 720, 2025, 978},
+            {60, 1718, 2055, 1467}}},
     // Larger: the viewport and the column grow, two fifths of it for the folders.
     {9000, 7000,
-     Places{{2220, 420, 6195, 5380}, {2220, 5770, 6195, 240}, {8395, 420, 255, 5380},
-            {75, 720, 2025, 2032}, {60, 720 + 2032 + 20, 2055, 3048}}},
+     Places{{2220, 420, 6195, 5380},
+            {2220, 5770, 6195, 240},
+            {8395, 420, 255, 5380},
+            {75, 720, 2025, 2032},
+            {60, 720 + 2032 + 20, 2055, 3048}}},
     // Short enough to take the buttons, still laid out.
     {6450, 4619,
-     Places{{2220, 420, 3645, 2999}, {2220, 3389, 3645, 240}, {5845, 420, 255, 2999},
-            {75, 720, 2025, 1079.6f}, {60, 1819.6f, 2055, 1619.4f}}},
+     Places{{2220, 420, 3645, 2999},
+            {2220, 3389, 3645, 240},
+            {5845, 420, 255, 2999},
+            {75, 720, 2025, 1079.6f},
+            {60, 1819.6f, 2055, 1619.4f}}},
     // The smallest window that is laid out, and one twip less each way.
     {2806, 1921,
-     Places{{2220, 420, 1, 301}, {2220, 691, 1, 240}, {2201, 420, 255, 301}, {75, 720, 2025, 0.4f},
+     Places{{2220, 420, 1, 301},
+            {2220, 691, 1, 240},
+            {2201, 420, 255, 301},
+            {75, 720, 2025, 0.4f},
             {60, 740.4f, 2055, 0.6f}}},
     {2805, 8000, std::nullopt},
     {8000, 1920, std::nullopt},

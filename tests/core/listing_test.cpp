@@ -25,8 +25,9 @@ namespace {
 // Names built from the pieces where the order is subtle: digit runs with leading zeros,
 // letters in both cases, characters just below '0' and above '9', bytes beyond ASCII.
 std::vector<std::string> trickyNames(std::size_t count) {
-    const std::vector<std::string> pieces{"0", "00", "1", "01", "9", "10", "007", "99999999999999999999",
-                                          "a", "A", "b", "_", ".", "/", ":", "-", "\xc3\xa9", "\xff"};
+    const std::vector<std::string> pieces{"0",        "00",  "1", "01", "9", "10", "007", "99999999999999999999",
+                                          "a",        "A",   "b", "_",  ".", "/",  ":",   "-",
+                                          "\xc3\xa9", "\xff"};
     std::mt19937 random(11);
     std::vector<std::string> names;
     for (std::size_t i = 0; i < count; ++i) {

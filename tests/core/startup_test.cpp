@@ -57,9 +57,9 @@ TEST_P(StartUp, ListsTheStartFolderWithNothingToActOn) {
     EXPECT_FALSE(c.VScroll1.visible());
     EXPECT_EQ(c.StatusBar1.panel(1).text, c.dirList.path());
 
-    for (Control* off : std::initializer_list<Control*>{&c.delBtn, &c.cpyBtn, &c.svcomBtn, &c.SetBtn, &c.autoRn,
-                                                        &c.stpBtn, &c.Slider1, &c.Timer1, &c.Del, &c.bmp, &c.Cpy,
-                                                        &c.renm})
+    for (Control* off :
+         std::initializer_list<Control*>{&c.delBtn, &c.cpyBtn, &c.svcomBtn, &c.SetBtn, &c.autoRn, &c.stpBtn, &c.Slider1,
+                                         &c.Timer1, &c.Del, &c.bmp, &c.Cpy, &c.renm})
         EXPECT_FALSE(off->enabled()) << off->name();
     for (Control* on : std::initializer_list<Control*>{&c.UnsetBtn, &c.Edit, &c.Cls, &c.Version})
         EXPECT_TRUE(on->enabled()) << on->name();

@@ -9,9 +9,9 @@
 #include <QByteArray>
 #include <cstdlib>
 #include <ctime>
-#include <iomanip>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -68,7 +68,8 @@ int rowOf(FormFixture& t, const std::string& name) {
 
 TEST(Trash, DeleteMovesTheFileToTheHomeTrashAndEveryDeletionCanBeTakenBack) {
     FormFixture t;
-    struct stat home {}, folder {};
+    struct stat home {
+    }, folder{};
     const char* homeDir = std::getenv("HOME");
     ASSERT_TRUE(homeDir);
     ASSERT_EQ(::stat(homeDir, &home), 0);

@@ -18,9 +18,9 @@ namespace fs = std::filesystem;
 using namespace pictavo;
 using pictavo::test::FormFixture;
 using pictavo::test::PermissionsEnforced;
+using pictavo::test::readBytes;
 using pictavo::test::solidPicture;
 using pictavo::test::syntaxName;
-using pictavo::test::readBytes;
 using pictavo::test::writeBytes;
 using pictavo::test::writePicture;
 
@@ -45,10 +45,17 @@ protected:
 }  // namespace
 
 TEST(SizeText, KilobytesOfAThousandBytesAndMegabytesOfAThousandKilobytes) {
-    const std::vector<std::pair<std::int64_t, const char*>> cases{
-        {0, "0.0KB"},           {500, "0.5KB"},         {999949, "999.9KB"},       {1023999, "1,024.0KB"},
-        {1024000, "1.0MB"},     {1048576, "1.0MB"},     {1536000, "1.5MB"},        {12345678, "12.1MB"},
-        {2147483647, "2,097.2MB"}, {3221225472LL, "3,145.7MB"}, {1024000000000LL, "1,000,000.0MB"}};
+    const std::vector<std::pair<std::int64_t, const char*>> cases{{0, "0.0KB"},
+                                                                  {500, "0.5KB"},
+                                                                  {999949, "999.9KB"},
+                                                                  {1023999, "1,024.0KB"},
+                                                                  {1024000, "1.0MB"},
+                                                                  {1048576, "1.0MB"},
+                                                                  {1536000, "1.5MB"},
+                                                                  {12345678, "12.1MB"},
+                                                                  {2147483647, "2,097.2MB"},
+                                                                  {3221225472LL, "3,145.7MB"},
+                                                                  {1024000000000LL, "1,000,000.0MB"}};
     for (const auto& [bytes, text] : cases) EXPECT_EQ(sizeText(bytes), text) << bytes;
 }
 
@@ -152,11 +159,11 @@ TEST_P(View, DuringAShowOnlyCopyAndTheWallPaperOfABitmapAreOffered) {
         SCOPED_TRACE(name);
         open(name);
         ASSERT_TRUE(f.host.messages.empty());
-        for (Control* off : std::initializer_list<Control*>{&c().svcomBtn, &c().bmp, &c().renm, &c().delBtn,
-                                                            &c().Del, &c().autoRn})
+        for (Control* off :
+             std::initializer_list<Control*>{&c().svcomBtn, &c().bmp, &c().renm, &c().delBtn, &c().Del, &c().autoRn})
             EXPECT_FALSE(off->enabled()) << off->name();
-        for (Control* on : std::initializer_list<Control*>{&c().cpyBtn, &c().Cpy, &c().Slider1, &c().stpBtn,
-                                                           &c().Timer1})
+        for (Control* on :
+             std::initializer_list<Control*>{&c().cpyBtn, &c().Cpy, &c().Slider1, &c().stpBtn, &c().Timer1})
             EXPECT_TRUE(on->enabled()) << on->name();
         EXPECT_EQ(c().SetBtn.enabled(), name == "a.bmp");
     }
@@ -261,7 +268,7 @@ std::string noise(std::size_t n) {
 
 struct BadFile {
     const char* label;
-    const char* name;  // the row clicked; nullptr: the selection is cleared instead
+    const char* name;                                    // the row clicked; nullptr: the selection is cleared instead
     std::function<void(const fs::path& folder)> before;  // before the list is read
     std::function<void(const fs::path& folder)> after;   // after it is read, before the click
     bool needsPermissions = false;
@@ -323,8 +330,8 @@ TEST_P(Unshowable, EndsInOneMessageWithThePreviousPictureKeptAndTheShowStopped) 
     const Picture shown = c.Image1.picture();
     const std::string count = c.lstCnt.text(), size = c.filSize.text(), panel1 = c.StatusBar1.panel(1).text,
                       panel2 = c.StatusBar1.panel(2).text;
-    const bool svcom = c.svcomBtn.enabled(), bmp = c.bmp.enabled(), set = c.SetBtn.enabled(),
-               renm = c.renm.enabled(), slider = c.Slider1.enabled();
+    const bool svcom = c.svcomBtn.enabled(), bmp = c.bmp.enabled(), set = c.SetBtn.enabled(), renm = c.renm.enabled(),
+               slider = c.Slider1.enabled();
     std::vector<std::pair<std::string, std::string>> files;
     if (bad.after) bad.after(start);
     for (const auto& e : fs::directory_iterator(start))
@@ -358,8 +365,8 @@ TEST_P(Unshowable, EndsInOneMessageWithThePreviousPictureKeptAndTheShowStopped) 
     EXPECT_EQ(c.StatusBar1.panel(1).text, panel1);
     EXPECT_EQ(c.StatusBar1.panel(2).text, panel2);
     // The show stops; nothing may be deleted or copied.
-    for (Control* off : std::initializer_list<Control*>{&c.Timer1, &c.stpBtn, &c.delBtn, &c.Del, &c.cpyBtn, &c.Cpy,
-                                                        &c.autoRn})
+    for (Control* off :
+         std::initializer_list<Control*>{&c.Timer1, &c.stpBtn, &c.delBtn, &c.Del, &c.cpyBtn, &c.Cpy, &c.autoRn})
         EXPECT_FALSE(off->enabled()) << off->name();
     EXPECT_EQ(c.svcomBtn.enabled(), svcom);
     EXPECT_EQ(c.bmp.enabled(), bmp);
@@ -370,13 +377,12 @@ TEST_P(Unshowable, EndsInOneMessageWithThePreviousPictureKeptAndTheShowStopped) 
     for (const auto& [name, bytes] : files) EXPECT_EQ(readBytes(start / name), bytes) << name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BadFiles, Unshowable,
-    ::testing::Combine(::testing::Values(PathSyntax::Posix, PathSyntax::Windows),
-                       ::testing::Range(0, static_cast<int>(std::size(kBadFiles)))),
-    [](const auto& info) {
-        return std::string(kBadFiles[std::get<1>(info.param)].label) +
-               (std::get<0>(info.param) == PathSyntax::Posix ? "_Posix" : "_Windows");
-    });
+INSTANTIATE_TEST_SUITE_P(BadFiles, Unshowable,
+                         ::testing::Combine(::testing::Values(PathSyntax::Posix, PathSyntax::Windows),
+                                            ::testing::Range(0, static_cast<int>(std::size(kBadFiles)))),
+                         [](const auto& info) {
+                             return std::string(kBadFiles[std::get<1>(info.param)].label) +
+                                    (std::get<0>(info.param) == PathSyntax::Posix ? "_Posix" : "_Windows");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(BothSyntaxes, View, ::testing::Values(PathSyntax::Posix, PathSyntax::Windows), syntaxName);

@@ -17,7 +17,8 @@ class AboutTest : public ::testing::Test {
 protected:
     TestHost host{PathSyntax::Posix};
     int runs = 0;
-    gui::AboutDialog about{host, [this](const std::function<void()>& event) {
+    gui::AboutDialog about{host,
+                           [this](const std::function<void()>& event) {
                                ++runs;
                                event();
                            },

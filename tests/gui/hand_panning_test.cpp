@@ -26,7 +26,7 @@ TEST(HandPanningSteps, FollowThePointerAndTheWheel) {
     }
     EXPECT_EQ(gui::draggedValue(3000, -100, 15.0), 4500);  // pointer left: see further right
     EXPECT_EQ(gui::draggedValue(3000, 40, 15.0), 2400);
-    EXPECT_EQ(gui::draggedValue(0, 1, 11.25), -11);         // clamped by the bar, not here
+    EXPECT_EQ(gui::draggedValue(0, 1, 11.25), -11);  // clamped by the bar, not here
 }
 
 class HandPanningTest : public GuiTest {

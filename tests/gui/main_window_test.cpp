@@ -123,9 +123,8 @@ TEST_F(GuiTest, FocusStartsInTheFileListAndTabsInDesignOrder) {
     ASSERT_NE(QApplication::focusWidget(), nullptr);
     EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("filList"));
 
-    const QStringList order{"filList", "drvList", "dirList", "autoRn",  "stpBtn",   "delBtn",
-                            "svcomBtn", "HScroll1", "VScroll1", "Picture1", "cpyBtn", "SetBtn",
-                            "UnsetBtn", "lstCnt",   "Slider1",  "pstBtn"};
+    const QStringList order{"filList",  "drvList",  "dirList", "autoRn", "stpBtn",   "delBtn", "svcomBtn", "HScroll1",
+                            "VScroll1", "Picture1", "cpyBtn",  "SetBtn", "UnsetBtn", "lstCnt", "Slider1",  "pstBtn"};
     QStringList seen;
     QWidget* w = widget("filList");
     for (int guard = 0; guard < 500 && seen.size() < order.size(); ++guard, w = w->nextInFocusChain())
@@ -364,8 +363,7 @@ TEST_F(GuiTest, MouseOverTheFreeSurfaceWatchesTheClipboard) {
     host.clipboardPicture = Picture(std::make_shared<const QImage>(4, 4, QImage::Format_RGB32));
     QWidget* surface = window->centralWidget();
     auto moveTo = [surface](QPoint pos) {
-        QMouseEvent move(QEvent::MouseMove, pos, surface->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, pos, surface->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(surface, &move);
     };
     moveTo(QPoint(4, 10));  // on a frame: a control, not the window's own surface
@@ -382,8 +380,8 @@ TEST_F(GuiTest, ComingBackFromTheAboutBoxRunsFormActivate) {
     QApplication::sendEvent(window.get(), &activate);
     EXPECT_FALSE(widget("pstBtn")->isEnabled());
 
-    gui::AboutDialog about(host, [this](const std::function<void()>& e) { window->run(e); }, window->units(),
-                           window.get());
+    gui::AboutDialog about(
+        host, [this](const std::function<void()>& e) { window->run(e); }, window->units(), window.get());
     QApplication::sendEvent(&about, &activate);
     QApplication::sendEvent(window.get(), &activate);
     EXPECT_TRUE(widget("pstBtn")->isEnabled());

@@ -43,7 +43,8 @@ TEST(QtHostClipboardOwner, OnlyItsOwnPictureCounts) {
     // still ours.
     host.ClipboardSetData(picture(qRgb(1, 2, 3)));
     auto* copy = new QMimeData;
-    for (const QString& format : clipboard->mimeData()->formats()) copy->setData(format, clipboard->mimeData()->data(format));
+    for (const QString& format : clipboard->mimeData()->formats())
+        copy->setData(format, clipboard->mimeData()->data(format));
     clipboard->setMimeData(copy);
     EXPECT_TRUE(host.ClipboardHoldsOwnPicture());
 

@@ -84,12 +84,12 @@ TEST_F(Shortcuts, EachCommandHasItsKeyWhileEnabled) {
 
 TEST_F(Shortcuts, TheMenuShowsEachKey) {
     start();
-    for (const auto& [name, key] : std::vector<std::pair<const char*, QKeySequence>>{
-             {"bmp", QKeySequence(Qt::CTRL | Qt::Key_S)},
-             {"Cpy", QKeySequence(Qt::CTRL | Qt::Key_C)},
-             {"Del", QKeySequence(Qt::Key_Delete)},
-             {"Cls", QKeySequence(Qt::CTRL | Qt::Key_Q)},
-             {"Version", QKeySequence(Qt::Key_F1)}}) {
+    for (const auto& [name, key] :
+         std::vector<std::pair<const char*, QKeySequence>>{{"bmp", QKeySequence(Qt::CTRL | Qt::Key_S)},
+                                                           {"Cpy", QKeySequence(Qt::CTRL | Qt::Key_C)},
+                                                           {"Del", QKeySequence(Qt::Key_Delete)},
+                                                           {"Cls", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+                                                           {"Version", QKeySequence(Qt::Key_F1)}}) {
         SCOPED_TRACE(name);
         auto* action = widget<QAction>(name);
         ASSERT_NE(action, nullptr);

@@ -42,7 +42,8 @@ std::string imageDescriptor(unsigned width, unsigned height) {
 
 // A GIF of many 1 x 1 frames.
 std::string manyFrameGif(int frames) {
-    std::string g = "GIF89a" + le16(1) + le16(1) + std::string("\x80\x00\x00", 3) + std::string("\x00\x00\x00\xff\xff\xff", 6);
+    std::string g =
+        "GIF89a" + le16(1) + le16(1) + std::string("\x80\x00\x00", 3) + std::string("\x00\x00\x00\xff\xff\xff", 6);
     g += std::string("\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
     for (int i = 0; i < frames; ++i) {
         g += std::string("\x21\xf9\x04\x00\x01\x00\x00\x00", 8);  // 10 ms a frame
@@ -112,13 +113,16 @@ std::vector<std::pair<std::string, std::string>> hostileContents() {
     out.emplace_back("BMP of huge width", bitmapHeader(0x7FFFFFFF, 1, 24, 0, 54) + std::string(64, '\x7f'));
     out.emplace_back("BMP with an oversized palette",
                      bitmapHeader(16, 16, 8, 0, 54 + 1024, 0x40000000) + std::string(1024 + 256, '\x01'));
-    out.emplace_back("BMP of RLE garbage", bitmapHeader(64, 64, 8, 1, 54 + 1024) + std::string(1024, '\0') + noise(2000, 5));
-    out.emplace_back("BMP of RLE4 garbage", bitmapHeader(64, 64, 4, 2, 54 + 64) + std::string(64, '\0') + noise(2000, 6));
-    out.emplace_back("BMP of RLE claiming 30000 x 30000",
-                     bitmapHeader(30000, 30000, 8, 1, 54 + 1024) + std::string(1024, '\0') + std::string("\x00\x01", 2));
-    out.emplace_back("BMP of RLE claiming 16000 x 16000",
-                     bitmapHeader(16000, 16000, 8, 1, 54 + 1024) + std::string(1024, '\0') + std::string("\x00\x01", 2));
-    out.emplace_back("BMP whose pixels start past its end", bitmapHeader(40, 30, 24, 0, 1u << 30) + std::string(3600, '\x7f'));
+    out.emplace_back("BMP of RLE garbage",
+                     bitmapHeader(64, 64, 8, 1, 54 + 1024) + std::string(1024, '\0') + noise(2000, 5));
+    out.emplace_back("BMP of RLE4 garbage",
+                     bitmapHeader(64, 64, 4, 2, 54 + 64) + std::string(64, '\0') + noise(2000, 6));
+    out.emplace_back("BMP of RLE claiming 30000 x 30000", bitmapHeader(30000, 30000, 8, 1, 54 + 1024) +
+                                                              std::string(1024, '\0') + std::string("\x00\x01", 2));
+    out.emplace_back("BMP of RLE claiming 16000 x 16000", bitmapHeader(16000, 16000, 8, 1, 54 + 1024) +
+                                                              std::string(1024, '\0') + std::string("\x00\x01", 2));
+    out.emplace_back("BMP whose pixels start past its end",
+                     bitmapHeader(40, 30, 24, 0, 1u << 30) + std::string(3600, '\x7f'));
     out.emplace_back("BMP of zero bits per pixel", bitmapHeader(40, 30, 0, 0, 54) + std::string(100, '\x7f'));
     return out;
 }

@@ -64,7 +64,8 @@ inline PrivateMountRun inOwnMountTable(const std::function<std::string()>& mount
     ::close(pipeFds[1]);
     std::string output;
     char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        output.append(buffer, static_cast<std::size_t>(n));
     ::close(pipeFds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -88,8 +89,8 @@ inline PrivateMountRun withPrivateMount(const std::filesystem::path& where, cons
 // size made with mkfs.ext4 and mounted through a loop device.
 inline PrivateMountRun withPrivateDisk(const std::filesystem::path& image, const std::filesystem::path& where,
                                        const char* size, const std::function<std::string()>& body) {
-    const std::string make = std::string("truncate -s ") + size + " '" + image.native() + "' && mkfs.ext4 -q -F -m 0 '" +
-                             image.native() + "' >/dev/null 2>&1";
+    const std::string make = std::string("truncate -s ") + size + " '" + image.native() +
+                             "' && mkfs.ext4 -q -F -m 0 '" + image.native() + "' >/dev/null 2>&1";
     if (std::system(make.c_str()) != 0) return {false, "mkfs.ext4 could not make a disk image"};
     return inOwnMountTable(
         [&]() -> std::string {

@@ -22,7 +22,8 @@ TempDir::~TempDir() {
     for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::error_code pe;
-        if (it->is_directory(pe) && !it->is_symlink(pe)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, pe);
+        if (it->is_directory(pe) && !it->is_symlink(pe))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, pe);
     }
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);

@@ -46,7 +46,8 @@ std::int64_t defaultAheadBudget() {
     return std::min(kCeiling, std::int64_t(pages) * pageSize / 8);
 }
 
-DecodeAhead::DecodeAhead(std::int64_t budgetBytes) : budget_(budgetBytes) {}
+DecodeAhead::DecodeAhead(std::int64_t budgetBytes, std::chrono::milliseconds idleAfter)
+    : budget_(budgetBytes), idleAfter_(idleAfter) {}
 
 DecodeAhead::~DecodeAhead() {
     {
@@ -62,7 +63,7 @@ int DecodeAhead::rankOf(const fs::path& file) const {
     return it == wanted_.end() ? kUnwanted : static_cast<int>(it - wanted_.begin());
 }
 
-std::int64_t DecodeAhead::heldBytes(int rank) const {
+std::int64_t DecodeAhead::bytesHeld(int rank) const {
     std::int64_t sum = 0;
     for (const Held& h : held_)
         if (h.file != shownFile_ && (rank < 0 || rankOf(h.file) < rank)) sum += h.image.sizeInBytes();
@@ -71,25 +72,47 @@ std::int64_t DecodeAhead::heldBytes(int rank) const {
 
 void DecodeAhead::letGoBelow(int rank, std::int64_t room) {
     // The least likely first, until `room` more bytes fit the budget.
-    while (heldBytes(-1) + room > budget_) {
-        auto least = held_.end();
+    std::vector<const Held*> going;
+    std::int64_t held = bytesHeld(-1);
+    while (held + room > budget_) {
+        const Held* least = nullptr;
         int leastRank = rank;
-        for (auto it = held_.begin(); it != held_.end(); ++it) {
-            const int r = rankOf(it->file);
-            if (it->file != shownFile_ && r >= leastRank) least = it, leastRank = r;
+        for (const Held& h : held_) {
+            const int r = rankOf(h.file);
+            if (h.file != shownFile_ && r >= leastRank && std::find(going.begin(), going.end(), &h) == going.end())
+                least = &h, leastRank = r;
         }
-        if (least == held_.end()) return;
-        held_.erase(least);
+        if (!least) break;
+        going.push_back(least);
+        held -= least->image.sizeInBytes();
     }
+    letGo([&](const Held& h) { return std::find(going.begin(), going.end(), &h) != going.end(); });
 }
 
+void DecodeAhead::letGo(const std::function<bool(const Held&)>& drop) {
+    std::vector<QImage> gone;
+    for (auto it = held_.begin(); it != held_.end();) {
+        if (drop(*it)) {
+            gone.push_back(std::move(it->image));
+            it = held_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    // The pool may keep their memory only once the budget allows for it.
+    settle();
+}
+
+void DecodeAhead::settle() { pool_.setLimit(budget_ - bytesHeld(-1) - underWayBytes_); }
+
 void DecodeAhead::dropUnwanted() {
-    std::erase_if(held_, [&](const Held& h) { return h.file != shownFile_ && rankOf(h.file) == kUnwanted; });
+    letGo([&](const Held& h) { return h.file != shownFile_ && rankOf(h.file) == kUnwanted; });
 }
 
 void DecodeAhead::want(const std::vector<fs::path>& files) {
     {
         const std::lock_guard lock(mutex_);
+        lastUse_ = std::chrono::steady_clock::now();
         if (files != wanted_) {
             wanted_ = files;
             next_ = 0;
@@ -106,7 +129,16 @@ void DecodeAhead::run() {
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stop_ || next_ < wanted_.size(); });
+        if (!changed_.wait_for(lock, idleAfter_, [&] { return stop_ || next_ < wanted_.size(); })) {
+            // Nothing to do: once the window has been idle long enough, the memory kept
+            // for the next pictures goes back to the system.
+            if (std::chrono::steady_clock::now() - lastUse_ >= idleAfter_) {
+                lock.unlock();
+                pool_.trim();
+                lock.lock();
+            }
+            continue;
+        }
         if (stop_) return;
         const fs::path file = wanted_[next_++];
         if (std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.file == file; })) {
@@ -128,7 +160,7 @@ void DecodeAhead::decode(const fs::path& file, std::uint64_t generation) {
     // person's own open reads the file again and reports it as ever.
     try {
         struct stat st {};
-        const QByteArray bytes = readPictureFile(file, &st);
+        QByteArray bytes = readPictureFile(file, &st, &pool_);
         const QSize size = pictureSize(bytes);
         const std::int64_t promised = size.isValid() ? std::int64_t(4) * size.width() * size.height() : 0;
         std::int64_t room = 0;
@@ -136,11 +168,28 @@ void DecodeAhead::decode(const fs::path& file, std::uint64_t generation) {
             const std::lock_guard lock(mutex_);
             const int rank = rankOf(file);
             if (generation != generation_ || rank == kUnwanted || promised <= 0) return;
-            room = budget_ - heldBytes(rank);
+            room = budget_ - bytesHeld(rank);
             if (promised > room) return;
             letGoBelow(rank, promised);
+            underWayBytes_ = promised;
         }
-        QImage image = decodePicture(bytes, room);
+        struct Promise {
+            DecodeAhead& self;
+            ~Promise() {
+                const std::lock_guard lock(self.mutex_);
+                self.underWayBytes_ = 0;
+                self.settle();
+            }
+        } promise{*this};
+        // The spare memory that serves this picture leaves the pool before the pool is
+        // held to what the budget leaves besides it.
+        QImage image = decodePicture(bytes, room, [&](QSize need) {
+            QImage memory = pool_.picture(need);
+            const std::lock_guard lock(mutex_);
+            settle();
+            return memory;
+        });
+        pool_.giveBack(std::move(bytes));
         const std::lock_guard lock(mutex_);
         const int rank = rankOf(file);
         if (generation != generation_ || rank == kUnwanted) return;
@@ -153,6 +202,7 @@ void DecodeAhead::decode(const fs::path& file, std::uint64_t generation) {
 
 std::optional<QImage> DecodeAhead::take(const fs::path& file) {
     std::unique_lock lock(mutex_);
+    lastUse_ = std::chrono::steady_clock::now();
     // A decode of this very file started before the person asked: it ends sooner than a
     // new one would.
     changed_.wait(lock, [&] { return underWay_ != file; });
@@ -162,43 +212,51 @@ std::optional<QImage> DecodeAhead::take(const fs::path& file) {
     const auto it = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return h.file == file; });
     if (it == held_.end()) return std::nullopt;
     if (identityNow(file) != it->identity) {
-        held_.erase(it);
+        letGo([&](const Held& h) { return h.file == file; });
         return std::nullopt;
     }
+    QImage image = it->image;
     shownFile_ = file;
+    settle();
     ++hits_;
-    return it->image;
+    return image;
 }
 
 QImage DecodeAhead::open(const fs::path& file) {
     if (auto held = take(file)) return std::move(*held);
     struct stat st {};
-    const QByteArray bytes = readPictureFile(file, &st);
-    QImage image = decodePicture(bytes, kLimitBytes, spareFor(file, pictureSize(bytes)));
+    QByteArray bytes = readPictureFile(file, &st, &pool_);
+    QImage image = decodePicture(bytes, kLimitBytes, [&](QSize size) { return memoryFor(file, size); });
+    pool_.giveBack(std::move(bytes));
     shown(file, st, image);
     return image;
 }
 
-QImage DecodeAhead::spareFor(const fs::path& opened, QSize size) {
-    const std::lock_guard lock(mutex_);
-    // The least likely of the held pictures. While the person steps, only one nobody
-    // expects any more; after a jump elsewhere the neighbours held are stale as well.
-    const bool jump = rankOf(opened) == kUnwanted && opened != shownFile_;
-    auto spare = held_.end();
-    int spareRank = jump ? -1 : kUnwanted;
-    for (auto it = held_.begin(); it != held_.end(); ++it) {
-        const int rank = rankOf(it->file);
-        if (it->file != shownFile_ && it->image.size() == size && rank >= spareRank) spare = it, spareRank = rank;
+QImage DecodeAhead::memoryFor(const fs::path& opened, QSize size) {
+    {
+        const std::lock_guard lock(mutex_);
+        // The least likely of the held pictures whose memory fits and that nobody else
+        // holds. While the person steps, only one nobody expects any more; after a jump
+        // elsewhere the neighbours held are stale as well.
+        const bool jump = rankOf(opened) == kUnwanted && opened != shownFile_;
+        const std::int64_t need = std::int64_t(4) * size.width() * size.height();
+        const Held* spare = nullptr;
+        int spareRank = jump ? -1 : kUnwanted;
+        for (const Held& h : held_) {
+            const int rank = rankOf(h.file);
+            const std::int64_t bytes = h.image.sizeInBytes();
+            if (h.file != shownFile_ && bytes >= need && bytes <= 2 * need && h.image.isDetached() && rank >= spareRank)
+                spare = &h, spareRank = rank;
+        }
+        if (spare) letGo([&](const Held& h) { return &h == spare; });
     }
-    if (spare == held_.end()) return {};
-    QImage image = std::move(spare->image);
-    held_.erase(spare);
-    return image;
+    return pool_.picture(size);
 }
 
 void DecodeAhead::shown(const fs::path& file, const struct stat& identity, const QImage& image) {
     const std::lock_guard lock(mutex_);
-    std::erase_if(held_, [&](const Held& h) { return h.file == file; });
+    lastUse_ = std::chrono::steady_clock::now();
+    letGo([&](const Held& h) { return h.file == file; });
     held_.push_back({file, FileIdentity::of(identity), image});
     shownFile_ = file;
     letGoBelow(kUnwanted, 0);
@@ -206,14 +264,13 @@ void DecodeAhead::shown(const fs::path& file, const struct stat& identity, const
 
 void DecodeAhead::forget(const fs::path& file) {
     const std::lock_guard lock(mutex_);
-    std::erase_if(held_, [&](const Held& h) { return h.file == file; });
+    letGo([&](const Held& h) { return h.file == file; });
     if (underWay_ == file) ++generation_;
 }
 
 void DecodeAhead::folderRead(const fs::path& folder) {
     const std::lock_guard lock(mutex_);
-    std::erase_if(held_,
-                  [&](const Held& h) { return h.file.parent_path() != folder || identityNow(h.file) != h.identity; });
+    letGo([&](const Held& h) { return h.file.parent_path() != folder || identityNow(h.file) != h.identity; });
     if (std::erase_if(wanted_, [&](const fs::path& f) { return f.parent_path() != folder; }) > 0) next_ = 0;
     if (underWay_ && underWay_->parent_path() != folder) ++generation_;
 }
@@ -226,6 +283,11 @@ void DecodeAhead::finish() {
 bool DecodeAhead::holds(const fs::path& file) {
     const std::lock_guard lock(mutex_);
     return std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.file == file; });
+}
+
+std::int64_t DecodeAhead::heldBytes() {
+    const std::lock_guard lock(mutex_);
+    return bytesHeld(-1);
 }
 
 std::uint64_t DecodeAhead::hits() {

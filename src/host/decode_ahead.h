@@ -5,21 +5,26 @@
 // as an ordinary open. An open takes a held picture only while its path still names the
 // very file that was decoded (device, inode, size, modification and status-change times);
 // otherwise the file is read afresh. Whatever is held besides the shown picture stays
-// within a memory budget.
+// within a memory budget, and so does the memory kept for the next pictures (PixelPool),
+// which is freed once the window has been idle for a while.
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
 #include <QImage>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "host/pixel_pool.h"
 
 namespace pictavo {
 
@@ -47,10 +52,13 @@ struct FileIdentity {
 inline constexpr std::int64_t kAheadBudgetCeilingMiB = 512;
 // The smaller of kAheadBudgetCeilingMiB and an eighth of the physical memory.
 [[nodiscard]] std::int64_t defaultAheadBudget();
+// No open and no new wish for this long, and the spare memory is freed.
+inline constexpr std::chrono::milliseconds kSpareMemoryIdle{10000};
 
 class DecodeAhead {
 public:
-    explicit DecodeAhead(std::int64_t budgetBytes = defaultAheadBudget());
+    explicit DecodeAhead(std::int64_t budgetBytes = defaultAheadBudget(),
+                         std::chrono::milliseconds idleAfter = kSpareMemoryIdle);
     ~DecodeAhead();
     DecodeAhead(const DecodeAhead&) = delete;
     DecodeAhead& operator=(const DecodeAhead&) = delete;
@@ -83,6 +91,10 @@ public:
     [[nodiscard]] bool holds(const std::filesystem::path& file);
     // Opens served from held pictures.
     [[nodiscard]] std::uint64_t hits();
+    // Memory kept for the next pictures, besides the pictures held.
+    [[nodiscard]] std::int64_t spareBytes() const { return pool_.spareBytes(); }
+    // Bytes of the pictures held besides the shown one.
+    [[nodiscard]] std::int64_t heldBytes();
 
 private:
     struct Held {
@@ -93,22 +105,30 @@ private:
     void run();
     void decode(const std::filesystem::path& file, std::uint64_t generation);
     // Bytes held besides the shown picture, of files more likely than `rank` (all for -1).
-    [[nodiscard]] std::int64_t heldBytes(int rank) const;
+    [[nodiscard]] std::int64_t bytesHeld(int rank) const;
     [[nodiscard]] int rankOf(const std::filesystem::path& file) const;
     // Lets go of held pictures less likely than `rank` until `room` more bytes fit.
     void letGoBelow(int rank, std::int64_t room);
+    // Lets go of the held pictures `drop` picks; their memory may serve the next ones.
+    void letGo(const std::function<bool(const Held&)>& drop);
     void dropUnwanted();
-    // The memory of a held picture of that size that is no longer likely to be opened,
-    // given up for the picture the person opens; null when there is none.
-    QImage spareFor(const std::filesystem::path& opened, QSize size);
+    // What the spare memory may take now: the budget less what is held and decoding.
+    void settle();
+    // Memory for the picture the person opens: on a jump elsewhere, that of a held
+    // neighbour no longer likely to be opened; else spare or new memory.
+    QImage memoryFor(const std::filesystem::path& opened, QSize size);
 
     const std::int64_t budget_;
+    const std::chrono::milliseconds idleAfter_;
+    PixelPool pool_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::filesystem::path> wanted_;  // most likely first
     std::vector<Held> held_;
     std::optional<std::filesystem::path> shownFile_;
     std::optional<std::filesystem::path> underWay_;
+    std::int64_t underWayBytes_ = 0;  // promised to the decode under way
+    std::chrono::steady_clock::time_point lastUse_ = std::chrono::steady_clock::now();
     std::size_t next_ = 0;          // the next entry of wanted_ the worker looks at
     std::uint64_t generation_ = 0;  // raised whenever queued work is cancelled
     std::uint64_t hits_ = 0;

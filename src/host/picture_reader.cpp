@@ -1,7 +1,6 @@
 #include "host/picture_reader.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "host/jpeg_check.h"
 #include "host/picture.h"
 #include "host/picture_checks.h"
+#include "host/pixel_pool.h"
 
 namespace pictavo {
 
@@ -51,22 +51,6 @@ const unsigned char* bytesOf(const QByteArray& bytes) {
     return reinterpret_cast<const unsigned char*>(bytes.constData());
 }
 
-// Beyond this the kernel, asked for so many huge pages at once, spent more time finding
-// them (compacting memory) than they saved: a 100-megapixel picture opened much slower.
-constexpr qsizetype kHugePagesUpTo = qsizetype(128) * 1024 * 1024;
-
-// A 32-bit picture's memory, not yet touched, with huge pages asked for where they help.
-QImage freshPixels(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    if (image.isNull() || image.sizeInBytes() > kHugePagesUpTo) return image;
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(image.constBits());
-    const std::uintptr_t first = (begin + page - 1) / page * page;
-    const std::uintptr_t end = begin + static_cast<std::uintptr_t>(image.sizeInBytes());
-    if (end > first + page) ::madvise(reinterpret_cast<void*>(first), (end - first) / page * page, MADV_HUGEPAGE);
-    return image;
-}
-
 }  // namespace
 
 QSize pictureSize(const QByteArray& bytes) {
@@ -78,7 +62,7 @@ QSize pictureSize(const QByteArray& bytes) {
     return reader.size();
 }
 
-QByteArray readPictureFile(const std::filesystem::path& native, struct stat* seen) {
+QByteArray readPictureFile(const std::filesystem::path& native, struct stat* seen, PixelPool* pool) {
     // What the entry is, before anything opens it: opening a FIFO waits for a writer and
     // opening a device may act on it.
     struct stat before {};
@@ -96,7 +80,8 @@ QByteArray readPictureFile(const std::filesystem::path& native, struct stat* see
 
     // One read of the size just seen; a file that shrank, grew or was rewritten meanwhile
     // is refused rather than decoded from a mixture of old and new bytes.
-    QByteArray bytes(static_cast<qsizetype>(opened.st_size), Qt::Uninitialized);
+    const auto size = static_cast<qsizetype>(opened.st_size);
+    QByteArray bytes = pool ? pool->bytes(size) : QByteArray(size, Qt::Uninitialized);
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::read(fd.get(), bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
@@ -112,7 +97,7 @@ QByteArray readPictureFile(const std::filesystem::path& native, struct stat* see
     return bytes;
 }
 
-QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, QImage reuse) {
+QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, const PictureMemory& memory) {
     if (bytes.isEmpty()) throw HostError("The file is empty");
     // Set once: pictures are also decoded ahead on another thread.
     static const bool limitSet = [] {
@@ -148,16 +133,13 @@ QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, QImage re
     } else if (format == "gif") {
         if (!gifIsComplete(data, length)) throw HostError("The picture file is truncated");
     }
-    // A JPEG is decoded straight into memory already in use when there is some of the
-    // right size, else into fresh memory that the kernel may hand out in huge pages, which
-    // is noticeably quicker for a large picture than page by page. Only the JPEG reader
-    // surely writes every pixel of a picture it is given (or replaces it); other readers
-    // could leave old pixels showing.
+    // A JPEG is decoded straight into memory already touched when the caller has some,
+    // else into fresh memory that the kernel may hand out in huge pages, which is
+    // noticeably quicker for a large picture than page by page. Only the JPEG reader
+    // surely writes every pixel of a picture it is given (or replaces the picture when
+    // its kind differs); other readers could leave old pixels showing.
     QImage image;
-    if (jpeg && size.isValid()) {
-        const bool fits = reuse.size() == size && reuse.format() == QImage::Format_RGB32 && reuse.isDetached();
-        image = fits ? std::move(reuse) : freshPixels(size);
-    }
+    if (jpeg && size.isValid()) image = memory ? memory(size) : freshPicture(size);
     if (!reader.read(&image) || image.isNull()) throw HostError(reader.errorString().toStdString());
     // Draw from a 32-bit image; decoders for JPEG already hand one back. A decode that is
     // 32-bit already is kept as it is: no second copy of a large picture, and a bitmap's

@@ -11,8 +11,11 @@
 #include <QImage>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 namespace pictavo {
+
+class PixelPool;
 
 // The most memory a single decoded picture may take. Qt's default of 128 MiB refuses
 // ordinary 100-megapixel photos; a header that claims more than this is refused before
@@ -21,14 +24,18 @@ inline constexpr int kPictureAllocationLimitMiB = 1024;
 
 // All bytes of a regular file (or a link to one), in one bounded read. `opened` receives
 // what the open file was, for telling later whether the path still holds the same file.
-[[nodiscard]] QByteArray readPictureFile(const std::filesystem::path& native, struct stat* opened = nullptr);
+// With a pool the bytes are read into one of its buffers; give it back when decoded.
+[[nodiscard]] QByteArray readPictureFile(const std::filesystem::path& native, struct stat* opened = nullptr,
+                                         PixelPool* pool = nullptr);
 
 // A 32-bit picture with its EXIF orientation applied. A picture whose pixels would take
 // more than `limitBytes` is refused before they are decoded (where its header tells).
-// `reuse`, a picture nobody else holds, lends its memory when the new picture has its size.
+// `memory`, when given, is asked for the memory a JPEG is decoded into: a Format_RGB32
+// picture of the size asked that nobody else holds (see PixelPool); fresh memory if not.
+using PictureMemory = std::function<QImage(QSize)>;
 [[nodiscard]] QImage decodePicture(const QByteArray& bytes,
                                    std::int64_t limitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024,
-                                   QImage reuse = {});
+                                   const PictureMemory& memory = {});
 
 // The size a picture's header gives, without decoding it; invalid when it does not tell.
 [[nodiscard]] QSize pictureSize(const QByteArray& bytes);

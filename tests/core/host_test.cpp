@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QBuffer>
 #include <QImage>
-#include <QImageWriter>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -38,14 +36,7 @@ std::string jpegBytes(int w, int h, bool noise, bool progressive = false) {
     std::mt19937 rng(7);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) image.setPixel(x, y, noise ? rng() : 0xff808080u);
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(90);
-    writer.setProgressiveScanWrite(progressive);
-    if (!writer.write(image)) throw std::runtime_error("cannot encode a JPEG");
-    return data.toStdString();
+    return pictavo::test::jpegOf(image, progressive).toStdString();
 }
 
 bool complete(const std::string& bytes) {

@@ -1,10 +1,13 @@
 #include "support/test_host.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -212,6 +215,18 @@ std::string readBytes(const fs::path& file) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+QByteArray jpegOf(const QImage& image, bool progressive, QImageIOHandler::Transformations turn) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+    writer.setTransformation(turn);
+    if (!writer.write(image)) throw std::runtime_error("cannot encode a JPEG");
+    return data;
 }
 
 }  // namespace pictavo::test

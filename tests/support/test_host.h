@@ -3,6 +3,9 @@
 // are given in advance and every call to the user-facing services is recorded. Files and
 // folders are the real file system, in either path syntax.
 
+#include <QByteArray>
+#include <QImage>
+#include <QImageIOHandler>
 #include <deque>
 #include <filesystem>
 #include <optional>
@@ -117,6 +120,9 @@ inline const char* syntaxName(const ::testing::TestParamInfo<PathSyntax>& info) 
 std::filesystem::path homeTrash();
 
 void writePicture(const std::filesystem::path& file, int width, int height, unsigned rgb = 0x3366cc);
+// A JPEG of `image` at quality 90, as cameras and editors write them.
+QByteArray jpegOf(const QImage& image, bool progressive = false,
+                  QImageIOHandler::Transformations turn = QImageIOHandler::TransformationNone);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string readBytes(const std::filesystem::path& file);
 

@@ -15,6 +15,7 @@
 
 namespace pictavo::gui {
 
+class PictureView;
 class StatusPanels;
 
 // Twips that the window's frame adds to the client area below the menu bar: borders,
@@ -76,6 +77,11 @@ private:
     bool otherFormWasActive_ = false;
     PictureAhead* ahead_ = nullptr;
     bool aheadPending_ = false;
+    PictureView* pictureView_ = nullptr;
+    // The picture Image1 showed when last seen: only compared, never read.
+    const QImage* lastPicture_ = nullptr;
+    // An event opened a picture that is not painted yet.
+    bool pictureOpened_ = false;
 };
 
 }  // namespace pictavo::gui

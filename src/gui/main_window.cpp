@@ -125,7 +125,10 @@ void MainWindow::pictureShown() {
     // Behind whatever already waits, input included: the person's next step comes first.
     QTimer::singleShot(0, this, [this] {
         aheadPending_ = false;
-        if (depth_ == 0) ahead_->decodeAhead(likelyNextPictures(form_.c));
+        // While steps wait (a held key repeats faster than photos decode), the window opens
+        // each itself: waiting for the worker's decode of the same file takes longer. The
+        // work ahead starts once the window has caught up with the key.
+        if (depth_ == 0 && stepsWaiting_ == 0) ahead_->decodeAhead(likelyNextPictures(form_.c));
     });
 }
 
@@ -285,9 +288,14 @@ void MainWindow::buildSurface() {
     files->setObjectName(QString::fromStdString(c.filList.name()));
     files->setAccessibleName(QStringLiteral("Files"));
     bind(c.filList, files);
+    connect(files, &FileListView::rowChosen, this, [this] { ++stepsWaiting_; });
     connect(
         files, &FileListView::rowChosen, this,
-        [this](int row) { run([this, row] { form_.c.filList.userClick(row); }); }, Qt::QueuedConnection);
+        [this](int row) {
+            --stepsWaiting_;
+            run([this, row] { form_.c.filList.userClick(row); });
+        },
+        Qt::QueuedConnection);
     files->setFocus();
 }
 

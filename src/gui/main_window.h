@@ -82,6 +82,8 @@ private:
     const QImage* lastPicture_ = nullptr;
     // An event opened a picture that is not painted yet.
     bool pictureOpened_ = false;
+    // Choices in the file list whose queued event has not run yet (a held key's repeats).
+    int stepsWaiting_ = 0;
 };
 
 }  // namespace pictavo::gui

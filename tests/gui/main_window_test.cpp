@@ -234,6 +234,43 @@ TEST_F(GuiTest, HeldArrowKeyPaintsEachPictureAsTheSelectionReachesIt) {
     EXPECT_EQ(form.c.filList.listIndex(), 4) << "every press is one step";
 }
 
+// Records what the window asks to have decoded ahead, by file name.
+class AheadLog : public PictureAhead {
+public:
+    std::vector<std::vector<std::string>> asked;
+    void decodeAhead(const std::vector<std::string>& paths) override {
+        std::vector<std::string> names;
+        for (const std::string& path : paths) names.push_back(fs::path(path).filename().native());
+        asked.push_back(names);
+    }
+};
+
+TEST_F(GuiTest, WhileAHeldKeysStepsWaitTheWindowAsksForNothingAhead) {
+    for (const char* name : {"p0.bmp", "p1.bmp", "p2.bmp", "p3.bmp", "p4.bmp", "p5.bmp"})
+        writePicture(host.startFolder() / name, 40, 30);
+    start();
+    AheadLog ahead;
+    window->setPictureAhead(&ahead);
+    clickRow("filList", 0);
+    EXPECT_EQ(ahead.asked, (std::vector<std::vector<std::string>>{{"p1.bmp"}}));
+    ahead.asked.clear();
+
+    // Two repeats arrive together and their steps run; two more arrive before the window
+    // is idle again: their steps open p3 and p4 on the window's own thread, and only then
+    // is the work ahead asked for.
+    auto* files = widget("filList");
+    QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyPress(files, Qt::Key_Down);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.c.filList.listIndex(), 2);
+    QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyRelease(files, Qt::Key_Down);
+    settle();
+    EXPECT_EQ(form.c.filList.listIndex(), 4);
+    EXPECT_EQ(ahead.asked, (std::vector<std::vector<std::string>>{{"p5.bmp", "p3.bmp"}}));
+}
+
 TEST_F(GuiTest, PositionCountOfALargeFolderStaysWholeInItsBox) {
     start();
     auto* count = widget<QLineEdit>("lstCnt");

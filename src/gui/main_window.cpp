@@ -104,9 +104,18 @@ void MainWindow::run(const std::function<void()>& event) {
     ++depth_;
     form_.dispatch(event);
     --depth_;
-    if (depth_ == 0 && activationPending_) {
+    if (depth_ > 0) return;
+    if (activationPending_) {
         activationPending_ = false;
         run([this] { form_.Form_Activate(); });
+    }
+    if (pictureOpened_) {
+        pictureOpened_ = false;
+        // Qt paints only once the input already queued is handled (its update requests
+        // wait at low priority): while an arrow key is held, no picture would show until
+        // the key is let go. So a picture is painted as soon as it is opened, and with it
+        // whatever else the step changed (the list's selection, the count, the status).
+        pictureView_->repaint();
     }
 }
 
@@ -116,7 +125,10 @@ void MainWindow::pictureShown() {
     // Behind whatever already waits, input included: the person's next step comes first.
     QTimer::singleShot(0, this, [this] {
         aheadPending_ = false;
-        if (depth_ == 0) ahead_->decodeAhead(likelyNextPictures(form_.c));
+        // While steps wait (a held key repeats faster than photos decode), the window opens
+        // each itself: waiting for the worker's decode of the same file takes longer. The
+        // work ahead starts once the window has caught up with the key.
+        if (depth_ == 0 && stepsWaiting_ == 0) ahead_->decodeAhead(likelyNextPictures(form_.c));
     });
 }
 
@@ -201,12 +213,17 @@ void MainWindow::buildSurface() {
     for (Frame& member : c.Frame1) bind(member, new GroupFrame(member, surface));
 
     auto* picture = new PictureView(c.Image1, units_, surface);
+    pictureView_ = picture;
     picture->onPainted = [this] { pictureShown(); };
     picture->setObjectName(QString::fromStdString(c.Picture1.name()));
     picture->setAccessibleName(QStringLiteral("Picture"));
     bind(c.Picture1, picture);
-    c.Image1.observe([p = QPointer<QWidget>(picture)] {
-        if (p) p->update();
+    c.Image1.observe([this, p = QPointer<QWidget>(picture)] {
+        if (!p) return;
+        p->update();
+        const QImage* shown = form_.c.Image1.picture().image();
+        if (shown && shown != lastPicture_) pictureOpened_ = true;
+        lastPicture_ = shown;
     });
     new HandPanning(picture, c.HScroll1, c.VScroll1, units_,
                     [this](const std::function<void()>& event) { run(event); });
@@ -271,9 +288,14 @@ void MainWindow::buildSurface() {
     files->setObjectName(QString::fromStdString(c.filList.name()));
     files->setAccessibleName(QStringLiteral("Files"));
     bind(c.filList, files);
+    connect(files, &FileListView::rowChosen, this, [this] { ++stepsWaiting_; });
     connect(
         files, &FileListView::rowChosen, this,
-        [this](int row) { run([this, row] { form_.c.filList.userClick(row); }); }, Qt::QueuedConnection);
+        [this](int row) {
+            --stepsWaiting_;
+            run([this, row] { form_.c.filList.userClick(row); });
+        },
+        Qt::QueuedConnection);
     files->setFocus();
 }
 

@@ -15,6 +15,7 @@
 
 namespace pictavo::gui {
 
+class PictureView;
 class StatusPanels;
 
 // Twips that the window's frame adds to the client area below the menu bar: borders,
@@ -76,6 +77,13 @@ private:
     bool otherFormWasActive_ = false;
     PictureAhead* ahead_ = nullptr;
     bool aheadPending_ = false;
+    PictureView* pictureView_ = nullptr;
+    // The picture Image1 showed when last seen: only compared, never read.
+    const QImage* lastPicture_ = nullptr;
+    // An event opened a picture that is not painted yet.
+    bool pictureOpened_ = false;
+    // Choices in the file list whose queued event has not run yet (a held key's repeats).
+    int stepsWaiting_ = 0;
 };
 
 }  // namespace pictavo::gui

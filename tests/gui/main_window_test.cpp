@@ -187,6 +187,90 @@ TEST_F(GuiTest, OnceAPictureIsPaintedTheNextFileIsDecodedAhead) {
     EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("3/3"));
 }
 
+// Notes what a widget shows each time it is painted, as it is painted.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(std::function<std::string()> shown) : shown_(std::move(shown)) {}
+    std::vector<std::string> seen;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) seen.push_back(shown_());
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<std::string()> shown_;
+};
+
+TEST_F(GuiTest, HeldArrowKeyPaintsEachPictureAsTheSelectionReachesIt) {
+    const std::pair<const char*, unsigned> photos[] = {{"p0.bmp", 0x102030}, {"p1.bmp", 0x405060},
+                                                       {"p2.bmp", 0x708090}, {"p3.bmp", 0xa0b0c0},
+                                                       {"p4.bmp", 0xd0e0f0}, {"p5.bmp", 0xf0f0f0}};
+    for (const auto& [name, colour] : photos) writePicture(host.startFolder() / name, 40, 30, colour);
+    start();
+    clickRow("filList", 0);
+
+    auto* files = widget<QAbstractItemView>("filList");
+    auto* count = widget<QLineEdit>("lstCnt");
+    // The file selected in the list, and the colour of the picture the viewport draws.
+    PaintLog pictures([&] {
+        const QImage* image = form.c.Image1.picture().image();
+        const QString colour = image ? QColor(image->pixel(0, 0)).name() : QStringLiteral("none");
+        return QStringLiteral("%1 %2").arg(files->currentIndex().data().toString(), colour).toStdString();
+    });
+    PaintLog counts([count] { return count->text().toStdString(); });
+    widget("Picture1")->installEventFilter(&pictures);
+    count->installEventFilter(&counts);
+
+    // A held key repeats faster than photos open: its presses reach the list together,
+    // and the steps they choose wait in the queue behind them.
+    for (int i = 0; i < 4; ++i) QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyRelease(files, Qt::Key_Down);
+    settle();
+
+    EXPECT_EQ(pictures.seen,
+              (std::vector<std::string>{"p1.bmp #405060", "p2.bmp #708090", "p3.bmp #a0b0c0", "p4.bmp #d0e0f0"}));
+    EXPECT_EQ(counts.seen, (std::vector<std::string>{"2/6", "3/6", "4/6", "5/6"}));
+    EXPECT_EQ(form.c.filList.listIndex(), 4) << "every press is one step";
+}
+
+// Records what the window asks to have decoded ahead, by file name.
+class AheadLog : public PictureAhead {
+public:
+    std::vector<std::vector<std::string>> asked;
+    void decodeAhead(const std::vector<std::string>& paths) override {
+        std::vector<std::string> names;
+        for (const std::string& path : paths) names.push_back(fs::path(path).filename().native());
+        asked.push_back(names);
+    }
+};
+
+TEST_F(GuiTest, WhileAHeldKeysStepsWaitTheWindowAsksForNothingAhead) {
+    for (const char* name : {"p0.bmp", "p1.bmp", "p2.bmp", "p3.bmp", "p4.bmp", "p5.bmp"})
+        writePicture(host.startFolder() / name, 40, 30);
+    start();
+    AheadLog ahead;
+    window->setPictureAhead(&ahead);
+    clickRow("filList", 0);
+    EXPECT_EQ(ahead.asked, (std::vector<std::vector<std::string>>{{"p1.bmp"}}));
+    ahead.asked.clear();
+
+    // Two repeats arrive together and their steps run; two more arrive before the window
+    // is idle again: their steps open p3 and p4 on the window's own thread, and only then
+    // is the work ahead asked for.
+    auto* files = widget("filList");
+    QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyPress(files, Qt::Key_Down);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.c.filList.listIndex(), 2);
+    QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyRelease(files, Qt::Key_Down);
+    settle();
+    EXPECT_EQ(form.c.filList.listIndex(), 4);
+    EXPECT_EQ(ahead.asked, (std::vector<std::vector<std::string>>{{"p5.bmp", "p3.bmp"}}));
+}
+
 TEST_F(GuiTest, PositionCountOfALargeFolderStaysWholeInItsBox) {
     start();
     auto* count = widget<QLineEdit>("lstCnt");

@@ -120,16 +120,35 @@ void MainWindow::run(const std::function<void()>& event) {
 }
 
 void MainWindow::pictureShown() {
-    if (!ahead_ || aheadPending_) return;
+    if (!ahead_) return;
+    // Steps wait already (a held key repeats faster than large pictures open): the window
+    // opens the first of them itself while the next is decoded on the other core. Asked
+    // now, as the steps will run before anything queued behind them.
+    if (!waitingRows_.empty()) {
+        if (depth_ == 0) ahead_->decodeAlongSteps(waitingStepFiles());
+        return;
+    }
+    if (aheadPending_) return;
     aheadPending_ = true;
     // Behind whatever already waits, input included: the person's next step comes first.
     QTimer::singleShot(0, this, [this] {
         aheadPending_ = false;
-        // While steps wait (a held key repeats faster than photos decode), the window opens
-        // each itself: waiting for the worker's decode of the same file takes longer. The
-        // work ahead starts once the window has caught up with the key.
-        if (depth_ == 0 && stepsWaiting_ == 0) ahead_->decodeAhead(likelyNextPictures(form_.c));
+        if (depth_ == 0 && waitingRows_.empty()) ahead_->decodeAhead(likelyNextPictures(form_.c));
     });
+}
+
+std::vector<std::string> MainWindow::waitingStepFiles() {
+    auto& list = form_.c.filList;
+    const auto& names = list.names();
+    std::vector<int> rows(waitingRows_.begin(), waitingRows_.end());
+    // And one step beyond them, the way they go.
+    const int before = rows.size() > 1 ? rows[rows.size() - 2] : list.listIndex();
+    rows.push_back(rows.back() + (rows.back() - before));
+    std::vector<std::string> paths;
+    for (const int row : rows)
+        if (row >= 0 && std::size_t(row) < names.size())
+            paths.push_back(listedFilePath(form_.c, names[std::size_t(row)]));
+    return paths;
 }
 
 QSize MainWindow::designSize() const {
@@ -288,11 +307,11 @@ void MainWindow::buildSurface() {
     files->setObjectName(QString::fromStdString(c.filList.name()));
     files->setAccessibleName(QStringLiteral("Files"));
     bind(c.filList, files);
-    connect(files, &FileListView::rowChosen, this, [this] { ++stepsWaiting_; });
+    connect(files, &FileListView::rowChosen, this, [this](int row) { waitingRows_.push_back(row); });
     connect(
         files, &FileListView::rowChosen, this,
         [this](int row) {
-            --stepsWaiting_;
+            if (!waitingRows_.empty()) waitingRows_.pop_front();
             run([this, row] { form_.c.filList.userClick(row); });
         },
         Qt::QueuedConnection);

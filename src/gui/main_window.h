@@ -6,8 +6,10 @@
 #include <QMainWindow>
 #include <QSizeF>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/form1.h"
 #include "gui/units.h"
@@ -66,6 +68,8 @@ private:
     void activateForm();
     void followTimer();
     void pictureShown();
+    // The files of the waiting rows and of the row one step beyond them.
+    std::vector<std::string> waitingStepFiles();
 
     Form1& form_;
     Units units_;
@@ -82,8 +86,8 @@ private:
     const QImage* lastPicture_ = nullptr;
     // An event opened a picture that is not painted yet.
     bool pictureOpened_ = false;
-    // Choices in the file list whose queued event has not run yet (a held key's repeats).
-    int stepsWaiting_ = 0;
+    // Rows chosen in the file list whose queued event has not run yet (a held key's repeats).
+    std::deque<int> waitingRows_;
 };
 
 }  // namespace pictavo::gui

@@ -112,15 +112,48 @@ void DecodeAhead::dropUnwanted() {
 void DecodeAhead::want(const std::vector<fs::path>& files) {
     {
         const std::lock_guard lock(mutex_);
-        lastUse_ = std::chrono::steady_clock::now();
-        if (files != wanted_) {
-            wanted_ = files;
-            next_ = 0;
-            dropUnwanted();
-        }
-        if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
+        wish(files, false);
     }
     changed_.notify_all();
+}
+
+void DecodeAhead::wantAlongSteps(const std::vector<fs::path>& files) {
+    if (files.empty()) return;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto atHand = [&](const fs::path& f) {
+            return underWay_ == f ||
+                   std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.file == f; });
+        };
+        // The steps at hand come at once; the first that is not, the window reads itself,
+        // and meanwhile the file after it is decoded here. The last file is one step beyond
+        // those waiting, which only may come.
+        const std::size_t beyond = files.size() - 1;
+        std::size_t first = 0;
+        while (first < beyond && atHand(files[first])) ++first;
+        std::vector<fs::path> wanted;
+        if (first == beyond) {
+            wanted.push_back(files[beyond]);
+            opening_.reset();
+        } else {
+            wanted.push_back(files[first + 1]);
+            opening_ = files[first];
+        }
+        wanted.insert(wanted.end(), files.begin(), files.begin() + static_cast<std::ptrdiff_t>(first) + 1);
+        wish(wanted, true);
+    }
+    changed_.notify_all();
+}
+
+void DecodeAhead::wish(const std::vector<fs::path>& files, bool alongSteps) {
+    lastUse_ = std::chrono::steady_clock::now();
+    keepThroughOpen_ = alongSteps;
+    if (files != wanted_) {
+        wanted_ = files;
+        next_ = 0;
+        dropUnwanted();
+    }
+    if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
 }
 
 void DecodeAhead::run() {
@@ -141,7 +174,8 @@ void DecodeAhead::run() {
         }
         if (stop_) return;
         const fs::path file = wanted_[next_++];
-        if (std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.file == file; })) {
+        if (file == opening_ ||
+            std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.file == file; })) {
             changed_.notify_all();
             continue;
         }
@@ -206,15 +240,21 @@ std::optional<QImage> DecodeAhead::take(const fs::path& file) {
     // A decode of this very file started before the person asked: it ends sooner than a
     // new one would.
     changed_.wait(lock, [&] { return underWay_ != file; });
-    // Everything else queued or under way is no longer what the person wants now.
-    ++generation_;
-    next_ = wanted_.size();
+    // Everything else queued or under way is no longer what the person wants now, unless
+    // the wish was made knowing that this step would come.
+    if (!keepThroughOpen_) {
+        ++generation_;
+        next_ = wanted_.size();
+    }
+    keepThroughOpen_ = false;
+    opening_ = file;  // until shown, in case it must be read here
     const auto it = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return h.file == file; });
     if (it == held_.end()) return std::nullopt;
     if (identityNow(file) != it->identity) {
         letGo([&](const Held& h) { return h.file == file; });
         return std::nullopt;
     }
+    opening_.reset();
     QImage image = it->image;
     shownFile_ = file;
     settle();
@@ -259,6 +299,7 @@ void DecodeAhead::shown(const fs::path& file, const struct stat& identity, const
     letGo([&](const Held& h) { return h.file == file; });
     held_.push_back({file, FileIdentity::of(identity), image});
     shownFile_ = file;
+    opening_.reset();
     letGoBelow(kUnwanted, 0);
 }
 

@@ -35,6 +35,11 @@ public:
     virtual ~PictureAhead() = default;
     // Host paths, most likely first. Every held picture not named here is let go.
     virtual void decodeAhead(const std::vector<std::string>& paths) = 0;
+    // The files of steps the person made that have not run yet (a held key repeats faster
+    // than large pictures open), in order, and the file one step beyond them. The window
+    // opens the first of them that is not at hand itself; meanwhile the one after it is
+    // decoded here, so that the two cores take the steps in turn.
+    virtual void decodeAlongSteps(const std::vector<std::string>& paths) = 0;
 };
 
 // Which file a path named when it was read.
@@ -69,12 +74,18 @@ public:
     // every other held picture but the shown one is let go, queued work for others dropped.
     void want(const std::vector<std::filesystem::path>& files);
 
+    // Steps still to run, in order, and one beyond (see PictureAhead::decodeAlongSteps):
+    // held pictures among them are kept, the file after the first one not at hand is
+    // decoded, and the next open, that of a step, cancels none of this.
+    void wantAlongSteps(const std::vector<std::filesystem::path>& files);
+
     // An open of `file`: its held picture (see take), or else the file read and decoded
     // here, and then kept as the shown one. Throws HostError as the reading code does.
     [[nodiscard]] QImage open(const std::filesystem::path& file);
     // An open of `file`: the held picture if the path still names the file decoded, after
     // waiting for a decode of that same file already under way. Any ahead-work for other
-    // files is cancelled. Nothing when the file must be read afresh.
+    // files is cancelled, unless the wish was made along steps. Nothing when the file must
+    // be read afresh.
     std::optional<QImage> take(const std::filesystem::path& file);
     // A picture the person opened the ordinary way; kept while it is shown so that it is
     // at hand as the previous one after the next step.
@@ -103,6 +114,8 @@ private:
         QImage image;
     };
     void run();
+    // Under mutex_: what the worker decodes from now on.
+    void wish(const std::vector<std::filesystem::path>& files, bool alongSteps);
     void decode(const std::filesystem::path& file, std::uint64_t generation);
     // Bytes held besides the shown picture, of files more likely than `rank` (all for -1).
     [[nodiscard]] std::int64_t bytesHeld(int rank) const;
@@ -127,6 +140,9 @@ private:
     std::vector<Held> held_;
     std::optional<std::filesystem::path> shownFile_;
     std::optional<std::filesystem::path> underWay_;
+    // The file the window reads itself after a take found nothing; not decoded here too.
+    std::optional<std::filesystem::path> opening_;
+    bool keepThroughOpen_ = false;    // the wish was made along steps still to run
     std::int64_t underWayBytes_ = 0;  // promised to the decode under way
     std::chrono::steady_clock::time_point lastUse_ = std::chrono::steady_clock::now();
     std::size_t next_ = 0;          // the next entry of wanted_ the worker looks at

@@ -416,11 +416,20 @@ Picture FileSystem::LoadPicture(const std::string& path) {
         std::make_shared<const QImage>(ahead_ ? ahead_->open(native) : decodePicture(readPictureFile(native))));
 }
 
+std::vector<fs::path> FileSystem::toNative(const std::vector<std::string>& hostPaths) const {
+    std::vector<fs::path> files;
+    for (const auto& path : hostPaths) files.push_back(toNative(path));
+    return files;
+}
+
 void FileSystem::decodeAhead(const std::vector<std::string>& paths) {
     if (!ahead_) ahead_ = std::make_unique<DecodeAhead>(aheadBudget_);
-    std::vector<fs::path> files;
-    for (const auto& path : paths) files.push_back(toNative(path));
-    ahead_->want(files);
+    ahead_->want(toNative(paths));
+}
+
+void FileSystem::decodeAlongSteps(const std::vector<std::string>& paths) {
+    if (!ahead_) ahead_ = std::make_unique<DecodeAhead>(aheadBudget_);
+    ahead_->wantAlongSteps(toNative(paths));
 }
 
 void FileSystem::setAheadBudget(std::int64_t bytes) {

@@ -82,6 +82,7 @@ public:
 
     // Starts decoding these files ahead (nothing is decoded ahead before the first call).
     void decodeAhead(const std::vector<std::string>& paths) override;
+    void decodeAlongSteps(const std::vector<std::string>& paths) override;
     // What is decoded ahead; null before the first decodeAhead.
     [[nodiscard]] DecodeAhead* ahead() const { return ahead_.get(); }
     // Bytes the pictures held ahead may take (defaultAheadBudget()); lets go of them.
@@ -89,6 +90,7 @@ public:
 
     // Host path to the real file-system path, and back.
     [[nodiscard]] std::filesystem::path toNative(const std::string& hostPath) const;
+    [[nodiscard]] std::vector<std::filesystem::path> toNative(const std::vector<std::string>& hostPaths) const;
     [[nodiscard]] std::string fromNative(const std::filesystem::path& native) const;
 
     [[nodiscard]] PathSyntax syntax() const { return syntax_; }

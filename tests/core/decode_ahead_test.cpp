@@ -226,3 +226,29 @@ TEST_F(DecodeAhead, OpeningAnotherFileNeitherWaitsForAheadWorkNorKeepsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DecodeAhead, AlongAHeldKeysStepsTheWindowAndTheWorkerTakeTurns) {
+    fx.open(0);
+    windowThread = std::this_thread::get_id();
+    workerInRead = false;
+    releaseWorker = false;
+    seams::setBeforePictureRead(holdWorker);
+    // b's step waits; c lies one step beyond. The worker starts on c, not on b, which
+    // the window reads itself without waiting for the worker.
+    fx.host.files().decodeAlongSteps({path("b.bmp"), path("c.bmp")});
+    while (!workerInRead) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    fx.open(1);
+    EXPECT_EQ(shownColour(), kGreen);
+    releaseWorker = true;
+    fx.host.files().ahead()->finish();
+    seams::setBeforePictureRead(nullptr);
+    EXPECT_TRUE(held("c.bmp")) << "the step's open did not cancel the decode beyond it";
+
+    fx.open(2);
+    EXPECT_EQ(shownColour(), kBlue);
+    EXPECT_EQ(fx.host.files().ahead()->hits(), 1u);
+}
+
+}  // namespace

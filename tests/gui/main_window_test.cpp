@@ -238,14 +238,18 @@ TEST_F(GuiTest, HeldArrowKeyPaintsEachPictureAsTheSelectionReachesIt) {
 class AheadLog : public PictureAhead {
 public:
     std::vector<std::vector<std::string>> asked;
-    void decodeAhead(const std::vector<std::string>& paths) override {
+    void decodeAhead(const std::vector<std::string>& paths) override { log(paths, ""); }
+    void decodeAlongSteps(const std::vector<std::string>& paths) override { log(paths, "step "); }
+
+private:
+    void log(const std::vector<std::string>& paths, const std::string& kind) {
         std::vector<std::string> names;
-        for (const std::string& path : paths) names.push_back(fs::path(path).filename().native());
-        asked.push_back(names);
+        for (const std::string& path : paths) names.push_back(kind + fs::path(path).filename().native());
+        if (asked.empty() || asked.back() != names) asked.push_back(names);
     }
 };
 
-TEST_F(GuiTest, WhileAHeldKeysStepsWaitTheWindowAsksForNothingAhead) {
+TEST_F(GuiTest, WhileAHeldKeysStepsWaitTheWindowAsksAlongThem) {
     for (const char* name : {"p0.bmp", "p1.bmp", "p2.bmp", "p3.bmp", "p4.bmp", "p5.bmp"})
         writePicture(host.startFolder() / name, 40, 30);
     start();
@@ -255,9 +259,10 @@ TEST_F(GuiTest, WhileAHeldKeysStepsWaitTheWindowAsksForNothingAhead) {
     EXPECT_EQ(ahead.asked, (std::vector<std::vector<std::string>>{{"p1.bmp"}}));
     ahead.asked.clear();
 
-    // Two repeats arrive together and their steps run; two more arrive before the window
-    // is idle again: their steps open p3 and p4 on the window's own thread, and only then
-    // is the work ahead asked for.
+    // Two repeats arrive together: once the first is painted, the second waits, and the
+    // files along the steps are asked for at once (the step waiting and one beyond). Two
+    // more arrive before the window is idle again; the neighbours are asked for only when
+    // no step waits.
     auto* files = widget("filList");
     QTest::keyPress(files, Qt::Key_Down);
     QTest::keyPress(files, Qt::Key_Down);
@@ -268,7 +273,8 @@ TEST_F(GuiTest, WhileAHeldKeysStepsWaitTheWindowAsksForNothingAhead) {
     QTest::keyRelease(files, Qt::Key_Down);
     settle();
     EXPECT_EQ(form.c.filList.listIndex(), 4);
-    EXPECT_EQ(ahead.asked, (std::vector<std::vector<std::string>>{{"p5.bmp", "p3.bmp"}}));
+    EXPECT_EQ(ahead.asked, (std::vector<std::vector<std::string>>{
+                               {"step p2.bmp", "step p3.bmp"}, {"step p4.bmp", "step p5.bmp"}, {"p5.bmp", "p3.bmp"}}));
 }
 
 TEST_F(GuiTest, PositionCountOfALargeFolderStaysWholeInItsBox) {

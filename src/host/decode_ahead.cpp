@@ -71,22 +71,21 @@ std::int64_t DecodeAhead::bytesHeld(int rank) const {
 }
 
 void DecodeAhead::letGoBelow(int rank, std::int64_t room) {
-    // The least likely first, until `room` more bytes fit the budget.
-    std::vector<const Held*> going;
-    std::int64_t held = bytesHeld(-1);
-    while (held + room > budget_) {
-        const Held* least = nullptr;
+    // The least likely first, until `room` more bytes fit the budget. Their memory is
+    // released only once the pool's limit allows for it (see letGo).
+    std::vector<QImage> gone;
+    while (bytesHeld(-1) + room > budget_) {
+        auto least = held_.end();
         int leastRank = rank;
-        for (const Held& h : held_) {
-            const int r = rankOf(h.file);
-            if (h.file != shownFile_ && r >= leastRank && std::find(going.begin(), going.end(), &h) == going.end())
-                least = &h, leastRank = r;
+        for (auto it = held_.begin(); it != held_.end(); ++it) {
+            const int r = rankOf(it->file);
+            if (it->file != shownFile_ && r >= leastRank) least = it, leastRank = r;
         }
-        if (!least) break;
-        going.push_back(least);
-        held -= least->image.sizeInBytes();
+        if (least == held_.end()) break;
+        gone.push_back(std::move(least->image));
+        held_.erase(least);
     }
-    letGo([&](const Held& h) { return std::find(going.begin(), going.end(), &h) != going.end(); });
+    settle();
 }
 
 void DecodeAhead::letGo(const std::function<bool(const Held&)>& drop) {
@@ -121,10 +120,7 @@ void DecodeAhead::wantAlongSteps(const std::vector<fs::path>& files) {
     if (files.empty()) return;
     {
         const std::lock_guard lock(mutex_);
-        const auto atHand = [&](const fs::path& f) {
-            return underWay_ == f ||
-                   std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.file == f; });
-        };
+        const auto atHand = [&](const fs::path& f) { return underWay_ == f || isHeld(f); };
         // The steps at hand come at once; the first that is not, the window reads itself,
         // and meanwhile the file after it is decoded here. The last file is one step beyond
         // those waiting, which only may come.
@@ -174,8 +170,7 @@ void DecodeAhead::run() {
         }
         if (stop_) return;
         const fs::path file = wanted_[next_++];
-        if (file == opening_ ||
-            std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.file == file; })) {
+        if (file == opening_ || isHeld(file)) {
             changed_.notify_all();
             continue;
         }
@@ -323,6 +318,10 @@ void DecodeAhead::finish() {
 
 bool DecodeAhead::holds(const fs::path& file) {
     const std::lock_guard lock(mutex_);
+    return isHeld(file);
+}
+
+bool DecodeAhead::isHeld(const fs::path& file) const {
     return std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.file == file; });
 }
 

@@ -120,6 +120,7 @@ private:
     // Bytes held besides the shown picture, of files more likely than `rank` (all for -1).
     [[nodiscard]] std::int64_t bytesHeld(int rank) const;
     [[nodiscard]] int rankOf(const std::filesystem::path& file) const;
+    [[nodiscard]] bool isHeld(const std::filesystem::path& file) const;
     // Lets go of held pictures less likely than `rank` until `room` more bytes fit.
     void letGoBelow(int rank, std::int64_t room);
     // Lets go of the held pictures `drop` picks; their memory may serve the next ones.

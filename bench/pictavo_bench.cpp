@@ -34,11 +34,11 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "files/natural_order.h"
+#include "files/wildcard.h"
 #include "gui/main_window.h"
-#include "host/decode_ahead.h"
-#include "host/natural_order.h"
-#include "host/picture_reader.h"
-#include "host/wildcard.h"
+#include "imaging/decode_ahead.h"
+#include "imaging/picture_reader.h"
 #include "support/test_host.h"
 
 extern char** environ;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "host/natural_order.h"
-#include "host/wildcard.h"
+#include "files/natural_order.h"
+#include "files/wildcard.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "host/host.h"
-#include "host/picture_reader.h"
+#include "imaging/picture_reader.h"
+#include "platform/host.h"
 
 // The decoders' warnings about each broken input would only slow the run.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "controls/controls.h"
-#include "host/host.h"
+#include "platform/host.h"
 #include "program_info.h"
 
 namespace pictavo::about {

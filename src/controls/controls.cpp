@@ -4,8 +4,8 @@
 #include <chrono>
 #include <ctime>
 
-#include "host/file_system.h"
-#include "host/host.h"
+#include "files/file_system.h"
+#include "platform/host.h"
 
 namespace pictavo {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/picture.h"
+#include "imaging/picture.h"
 
 namespace pictavo {
 

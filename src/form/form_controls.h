@@ -6,9 +6,9 @@
 #include <string>
 
 #include "controls/controls.h"
+#include "files/file_system.h"
 #include "form/layout.h"
-#include "host/file_system.h"
-#include "host/host.h"
+#include "platform/host.h"
 
 namespace pictavo {
 

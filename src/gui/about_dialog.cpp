@@ -8,7 +8,7 @@
 
 #include "app/about_box.h"
 #include "gui/icons.h"
-#include "host/host.h"
+#include "platform/host.h"
 #include "program_info.h"
 
 namespace pictavo::gui {

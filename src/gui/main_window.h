@@ -13,7 +13,7 @@
 
 #include "app/form1.h"
 #include "gui/units.h"
-#include "host/decode_ahead.h"
+#include "imaging/decode_ahead.h"
 
 namespace pictavo::gui {
 

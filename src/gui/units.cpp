@@ -1,6 +1,6 @@
 #include "gui/units.h"
 
-#include "host/host.h"
+#include "platform/host.h"
 
 namespace pictavo::gui {
 

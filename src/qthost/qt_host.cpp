@@ -1,6 +1,6 @@
 #include "qthost/qt_host.h"
 
-#include "host/system_parameters.h"
+#include "platform/system_parameters.h"
 #include "program_info.h"
 
 #include <QApplication>

@@ -10,8 +10,8 @@
 #include <map>
 #include <string>
 
-#include "host/file_system.h"
-#include "host/host.h"
+#include "files/file_system.h"
+#include "platform/host.h"
 
 class QDialog;
 class QWidget;

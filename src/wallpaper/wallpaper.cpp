@@ -1,6 +1,6 @@
 #include "wallpaper/wallpaper.h"
 
-#include "host/system_parameters.h"
+#include "platform/system_parameters.h"
 
 namespace pictavo {
 

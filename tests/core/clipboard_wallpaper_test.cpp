@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "commands/commands.h"
-#include "host/system_parameters.h"
+#include "platform/system_parameters.h"
 #include "support/form_fixture.h"
 #include "wallpaper/wallpaper.h"
 

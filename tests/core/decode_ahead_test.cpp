@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "form/rules.h"
-#include "host/picture_reader.h"
+#include "imaging/picture_reader.h"
 #include "support/form_fixture.h"
 #include "view/view.h"
 

@@ -11,9 +11,9 @@
 #include <memory>
 #include <random>
 
-#include "host/jpeg_check.h"
-#include "host/natural_order.h"
-#include "host/wildcard.h"
+#include "files/natural_order.h"
+#include "files/wildcard.h"
+#include "imaging/jpeg_check.h"
 #include "support/permissions.h"
 #include "support/test_host.h"
 

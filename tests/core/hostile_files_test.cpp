@@ -16,10 +16,10 @@
 #include <thread>
 
 #include "commands/commands.h"
-#include "host/natural_order.h"
-#include "host/picture_reader.h"
-#include "host/system_parameters.h"
-#include "host/wildcard.h"
+#include "files/natural_order.h"
+#include "files/wildcard.h"
+#include "imaging/picture_reader.h"
+#include "platform/system_parameters.h"
 #include "slideshow/slideshow.h"
 #include "support/form_fixture.h"
 #include "support/hostile_corpus.h"

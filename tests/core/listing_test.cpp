@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <random>
 
-#include "host/natural_order.h"
+#include "files/natural_order.h"
 #include "support/test_host.h"
 
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 
 #include <QImage>
 
-#include "host/picture.h"
+#include "imaging/picture.h"
 
 using pictavo::drawablePicture;
 

@@ -1,7 +1,7 @@
 // Memory kept for the next picture: it serves pictures of the same or a smaller size, stays
 // within its limit, outlives nobody's picture, and never lets an old picture show through.
 
-#include "host/pixel_pool.h"
+#include "imaging/pixel_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <set>
 #include <thread>
 
-#include "host/decode_ahead.h"
-#include "host/picture_reader.h"
+#include "imaging/decode_ahead.h"
+#include "imaging/picture_reader.h"
 #include "support/test_host.h"
 
 namespace fs = std::filesystem;

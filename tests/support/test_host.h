@@ -14,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/file_system.h"
-#include "host/host.h"
+#include "files/file_system.h"
+#include "platform/host.h"
 
 namespace pictavo::test {
 

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "host/system_parameters.h"
+#include "platform/system_parameters.h"
 
 namespace pictavo::os {
 

@@ -1,4 +1,4 @@
-#include "host/picture.h"
+#include "imaging/picture.h"
 
 #include <QImage>
 

@@ -1,4 +1,4 @@
-#include "host/wildcard.h"
+#include "files/wildcard.h"
 
 #include <cctype>
 

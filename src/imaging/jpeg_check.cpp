@@ -1,4 +1,4 @@
-#include "host/jpeg_check.h"
+#include "imaging/jpeg_check.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "host/natural_order.h"
+#include "files/natural_order.h"
 
 #include <algorithm>
 #include <cctype>

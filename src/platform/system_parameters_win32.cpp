@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/system_parameters.h"
+#include "platform/system_parameters.h"
 
 namespace pictavo::os {
 

@@ -1,4 +1,4 @@
-#include "host/trash.h"
+#include "files/trash.h"
 
 // GIO before anything from Qt: Qt's "signals" keyword would break GIO's headers.
 #include <gio/gio.h>
@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "host/host.h"
+#include "base/errors.h"
 
 namespace pictavo {
 

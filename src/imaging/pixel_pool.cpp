@@ -1,4 +1,4 @@
-#include "host/pixel_pool.h"
+#include "imaging/pixel_pool.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

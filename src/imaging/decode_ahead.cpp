@@ -1,4 +1,4 @@
-#include "host/decode_ahead.h"
+#include "imaging/decode_ahead.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "host/host.h"
-#include "host/picture_reader.h"
+#include "base/errors.h"
+#include "imaging/picture_reader.h"
 
 namespace fs = std::filesystem;
 

@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/pixel_pool.h"
+#include "imaging/pixel_pool.h"
 
 namespace pictavo {
 

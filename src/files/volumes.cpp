@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "host/file_system.h"
+#include "files/file_system.h"
 
 namespace pictavo {
 

@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "host/decode_ahead.h"
-#include "host/picture.h"
+#include "base/errors.h"
+#include "imaging/decode_ahead.h"
+#include "imaging/picture.h"
 
 namespace pictavo {
 
@@ -124,8 +125,5 @@ private:
 // The volumes a person uses on this Linux machine: the root file system and the mounted
 // removable media and other disks (under /media, /run/media and /mnt).
 std::vector<Volume> systemVolumes();
-
-// Reads an error code into a short text for the person ("Permission denied").
-std::string reasonText(const std::error_code& ec);
 
 }  // namespace pictavo

@@ -1,4 +1,4 @@
-#include "host/picture_checks.h"
+#include "imaging/picture_checks.h"
 
 #include <cstdint>
 #include <cstdlib>

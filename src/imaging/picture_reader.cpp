@@ -1,4 +1,4 @@
-#include "host/picture_reader.h"
+#include "imaging/picture_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,12 +11,11 @@
 #include <cstdint>
 #include <system_error>
 
-#include "host/file_system.h"
-#include "host/host.h"
-#include "host/jpeg_check.h"
-#include "host/picture.h"
-#include "host/picture_checks.h"
-#include "host/pixel_pool.h"
+#include "base/errors.h"
+#include "imaging/jpeg_check.h"
+#include "imaging/picture.h"
+#include "imaging/picture_checks.h"
+#include "imaging/pixel_pool.h"
 
 namespace pictavo {
 

@@ -7,19 +7,13 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "host/picture.h"
+#include "base/errors.h"
+#include "imaging/picture.h"
 
 namespace pictavo {
-
-// A failing host operation. The text is meant for the person using the program.
-class HostError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 enum class MsgFlags : int {
     OkOnly = 0,

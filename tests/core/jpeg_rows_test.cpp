@@ -1,0 +1,477 @@
+// A JPEG decoded row by row into the caller's memory: the same pixels as decodePicture()
+// for every kind of JPEG and EXIF orientation, rows reported only once written, a decode
+// that stops when asked, and damaged data refused rather than shown grey.
+
+#include "imaging/jpeg_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "base/errors.h"
+#include "imaging/picture_reader.h"
+
+using namespace pictavo;
+
+namespace {
+
+// Gradients, hard edges and grain: chroma subsampling and smooth upsampling change
+// nearly every pixel, so a decode set up unlike Qt's cannot match by chance.
+QImage pattern(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    std::uint32_t state = 2463534242u;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int edge = ((x / 5 + y / 3) & 1) ? 90 : 0;
+            image.setPixel(x, y,
+                           qRgb((x * 255 / std::max(width - 1, 1) + edge) & 255,
+                                (y * 255 / std::max(height - 1, 1)) ^ 40, int(state & 255) / 2 + edge));
+        }
+    }
+    return image;
+}
+
+enum class Colours { Rgb, Grey, Cmyk, Ycck };
+
+struct Encoding {
+    int hSample = 2, vSample = 2;  // of the first component; the others are 1 x 1
+    Colours colours = Colours::Rgb;
+    bool progressive = false;
+    bool scanPerComponent = false;  // sequential, but in several scans
+    int restartRows = 0;
+    bool arithmetic = false;
+    std::vector<QByteArray> app1;  // APP1 segments (Exif, XMP) in this order
+};
+
+QByteArray encode(const QImage& image, const Encoding& e = {}) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr errors{};
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&c, &out, &outSize);
+    c.image_width = JDIMENSION(image.width());
+    c.image_height = JDIMENSION(image.height());
+    const bool grey = e.colours == Colours::Grey;
+    const bool fourInks = e.colours == Colours::Cmyk || e.colours == Colours::Ycck;
+    c.input_components = grey ? 1 : fourInks ? 4 : 3;
+    c.in_color_space = grey ? JCS_GRAYSCALE : fourInks ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&c);
+    if (e.colours == Colours::Ycck) jpeg_set_colorspace(&c, JCS_YCCK);
+    jpeg_set_quality(&c, 90, TRUE);
+    if (!grey) {
+        c.comp_info[0].h_samp_factor = e.hSample;
+        c.comp_info[0].v_samp_factor = e.vSample;
+    }
+    c.restart_in_rows = e.restartRows;
+    c.arith_code = e.arithmetic ? TRUE : FALSE;
+    std::vector<jpeg_scan_info> scans;
+    if (e.progressive) jpeg_simple_progression(&c);
+    if (e.scanPerComponent) {
+        for (int i = 0; i < c.num_components; ++i) {
+            jpeg_scan_info scan{};
+            scan.comps_in_scan = 1;
+            scan.component_index[0] = i;
+            scan.Se = 63;
+            scans.push_back(scan);
+        }
+        c.scan_info = scans.data();
+        c.num_scans = int(scans.size());
+    }
+    jpeg_start_compress(&c, TRUE);
+    for (const QByteArray& segment : e.app1)
+        jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(segment.constData()),
+                          unsigned(segment.size()));
+    std::vector<JSAMPLE> row(std::size_t(image.width()) * std::size_t(c.input_components));
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            JSAMPLE* s = row.data() + std::size_t(x) * std::size_t(c.input_components);
+            if (grey) {
+                s[0] = JSAMPLE(qGray(p));
+            } else if (fourInks) {
+                // Inverted, as Photoshop stores CMYK; black from the grain so all four vary.
+                s[0] = JSAMPLE(qRed(p));
+                s[1] = JSAMPLE(qGreen(p));
+                s[2] = JSAMPLE(qBlue(p));
+                s[3] = JSAMPLE(255 - (qBlue(p) ^ qRed(p)) / 3);
+            } else {
+                s[0] = JSAMPLE(qRed(p));
+                s[1] = JSAMPLE(qGreen(p));
+                s[2] = JSAMPLE(qBlue(p));
+            }
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(outSize));
+    std::free(out);
+    return bytes;
+}
+
+// An Exif block whose IFDs hold the given entries (tag, type, count, 16-bit value), the
+// IFDs one after another, each pointing to the next.
+struct Entry {
+    std::uint16_t tag, type;
+    std::uint32_t count;
+    std::uint16_t value;
+};
+QByteArray exif(const std::vector<std::vector<Entry>>& ifds, bool intel = true) {
+    QByteArray tiff;
+    const auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) tiff.append(char(intel ? v >> (8 * i) : v >> (8 * (bytes - 1 - i))));
+    };
+    tiff.append(intel ? "II" : "MM");
+    put(0x2a, 2);
+    put(8, 4);
+    for (std::size_t n = 0; n < ifds.size(); ++n) {
+        put(std::uint32_t(ifds[n].size()), 2);
+        for (const Entry& e : ifds[n]) {
+            put(e.tag, 2);
+            put(e.type, 2);
+            put(e.count, 4);
+            put(e.value, 2);
+            put(0, 2);
+        }
+        put(n + 1 < ifds.size() ? std::uint32_t(tiff.size() + 4) : 0, 4);
+    }
+    return QByteArray("Exif\0\0", 6) + tiff;
+}
+QByteArray orientationExif(int value, bool intel = true) {
+    return exif({{{0x010f, 2, 1, 0}, {0x0112, 3, 1, std::uint16_t(value)}}}, intel);
+}
+
+Encoding turned(int orientation, Encoding e = {}) {
+    e.app1 = {orientationExif(orientation)};
+    return e;
+}
+
+// The pixels, alpha included, or where they first differ.
+std::string difference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return "sizes differ";
+    if (a.format() != b.format()) return "formats differ";
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            if (p[x] != q[x]) {
+                char text[80];
+                std::snprintf(text, sizeof text, "(%d, %d): %08x, not %08x", x, y, p[x], q[x]);
+                return text;
+            }
+        }
+    }
+    return {};
+}
+
+bool sameRows(const QImage& a, const QImage& b, int from, int to) {
+    for (int y = from; y < to; ++y)
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 4) != 0) return false;
+    return true;
+}
+
+// Memory with a gap after each row and leftovers of another picture in it, as the
+// caller's may be.
+struct Memory {
+    explicit Memory(QSize size)
+        : bytesPerLine(qsizetype(size.width()) * 4 + 12),
+          bytes(std::size_t(bytesPerLine) * std::size_t(size.height()), 0x5a),
+          image(bytes.data(), size.width(), size.height(), bytesPerLine, QImage::Format_RGB32) {}
+    uchar* bits() { return bytes.data(); }
+    qsizetype bytesPerLine;
+    std::vector<uchar> bytes;
+    QImage image;
+};
+
+struct Decoded {
+    std::vector<int> reports;
+    bool early = false;  // a report came before all its rows were written
+    bool done = false;
+};
+
+Decoded decodeChecked(JpegRows& rows, Memory& memory, const QImage& expected) {
+    Decoded run;
+    run.done = rows.decode(memory.bits(), memory.bytesPerLine, [&](int ready) {
+        const int before = run.reports.empty() ? 0 : run.reports.back();
+        run.early = run.early || !sameRows(memory.image, expected, before, ready);
+        run.reports.push_back(ready);
+        return true;
+    });
+    return run;
+}
+
+struct Kind {
+    const char* name;
+    QByteArray bytes;
+    bool inOrder;
+    int orientation;
+};
+
+std::vector<Kind> kinds() {
+    const QImage picture = pattern(61, 37);
+    Encoding h2v1;
+    h2v1.vSample = 1;
+    Encoding h1v1;
+    h1v1.hSample = 1;
+    h1v1.vSample = 1;
+    Encoding grey;
+    grey.colours = Colours::Grey;
+    Encoding progressive;
+    progressive.progressive = true;
+    Encoding scans;
+    scans.scanPerComponent = true;
+    Encoding cmyk;
+    cmyk.colours = Colours::Cmyk;
+    Encoding ycck;
+    ycck.colours = Colours::Ycck;
+    Encoding restarts;
+    restarts.restartRows = 1;
+    Encoding arithmetic;
+    arithmetic.arithmetic = true;
+    Encoding motorola;
+    motorola.app1 = {orientationExif(6, false)};
+    Encoding xmpFirst = turned(6);
+    xmpFirst.app1.insert(xmpFirst.app1.begin(), QByteArray("http://ns.adobe.com/xap/1.0/\0<x/>", 33));
+    Encoding inSecondIfd;
+    inSecondIfd.app1 = {exif({{{0x010f, 2, 1, 0}}, {{0x0112, 3, 1, 8}}})};
+    Encoding outOfRange = turned(9);
+    Encoding asLong;
+    asLong.app1 = {exif({{{0x0112, 4, 1, 6}}})};
+    Encoding twoValues;
+    twoValues.app1 = {exif({{{0x0112, 3, 2, 6}}})};
+    Encoding cutShort;  // the IFD claims more entries than the block holds
+    cutShort.app1 = {exif({{{0x0112, 3, 1, 3}}}).left(6 + 8 + 2 + 10)};
+    cutShort.app1[0][6 + 8] = 5;
+    Encoding loop;  // the next IFD is the first again
+    loop.app1 = {exif({{{0x010f, 2, 1, 0}}})};
+    loop.app1[0][6 + 8 + 2 + 12] = 8;
+    Encoding farOffset;
+    farOffset.app1 = {exif({{{0x0112, 3, 1, 6}}})};
+    farOffset.app1[0][6 + 4] = char(0xf0);
+
+    std::vector<Kind> all = {
+        {"baseline 4:2:0", encode(picture), true, 1},
+        {"4:2:2", encode(picture, h2v1), true, 1},
+        {"4:4:4", encode(picture, h1v1), true, 1},
+        {"grey", encode(picture, grey), true, 1},
+        {"progressive", encode(picture, progressive), false, 1},
+        {"sequential, a scan per component", encode(picture, scans), false, 1},
+        {"CMYK", encode(picture, cmyk), true, 1},
+        {"YCCK", encode(picture, ycck), true, 1},
+        {"restart markers", encode(picture, restarts), true, 1},
+        {"arithmetic coding", encode(picture, arithmetic), true, 1},
+        {"1 x 1", encode(pattern(1, 1)), true, 1},
+        {"17 x 9", encode(pattern(17, 9)), true, 1},
+        {"3001 x 7", encode(pattern(3001, 7)), true, 1},
+        {"3001 x 7 turned", encode(pattern(3001, 7), turned(6)), false, 6},
+        {"9 x 17 progressive, mirrored on the diagonal", encode(pattern(9, 17), turned(7, progressive)), false, 7},
+        {"CMYK turned", encode(picture, turned(8, cmyk)), false, 8},
+        {"Motorola byte order", encode(picture, motorola), false, 6},
+        {"orientation in the second IFD", encode(picture, inSecondIfd), false, 8},
+        {"XMP before Exif", encode(picture, xmpFirst), true, 1},
+        {"orientation 9", encode(picture, outOfRange), true, 1},
+        {"orientation as a LONG", encode(picture, asLong), true, 1},
+        {"orientation given twice", encode(picture, twoValues), true, 1},
+        {"IFD cut short after the orientation", encode(picture, cutShort), false, 3},
+        {"IFDs in a loop", encode(picture, loop), true, 1},
+        {"IFD beyond the block", encode(picture, farOffset), true, 1},
+    };
+    // Several strips each, so that every strip lands in its place.
+    const QImage large = pattern(700, 400);
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        all.push_back({"orientation", encode(large, turned(orientation)), orientation == 1, orientation});
+    return all;
+}
+
+TEST(JpegRows, EveryKindOfJpegGivesThePixelsOfDecodePictureReportedOnlyOnceWritten) {
+    for (const Kind& kind : kinds()) {
+        SCOPED_TRACE(std::string(kind.name) + " " + std::to_string(kind.orientation));
+        const QImage expected = decodePicture(kind.bytes);
+        JpegRows rows(kind.bytes);
+        ASSERT_EQ(rows.size(), expected.size());
+        EXPECT_EQ(rows.orientation(), kind.orientation);
+        EXPECT_EQ(rows.rowsInOrder(), kind.inOrder);
+        Memory memory(rows.size());
+        const Decoded run = decodeChecked(rows, memory, expected);
+        EXPECT_TRUE(run.done);
+        EXPECT_EQ(difference(memory.image, expected), "");
+        EXPECT_FALSE(run.early) << "a report came before its rows were written";
+        const std::vector<int>& reports = run.reports;
+        ASSERT_FALSE(reports.empty());
+        EXPECT_EQ(reports.back(), expected.height());
+        for (std::size_t i = 1; i < reports.size(); ++i) {
+            if (kind.inOrder) {
+                EXPECT_GT(reports[i], reports[i - 1]);
+            } else {
+                EXPECT_EQ(reports[i - 1], 0) << "rows out of order reported before the end";
+            }
+        }
+    }
+}
+
+TEST(JpegRows, AWidePhotosTopRowsAreReportedLongBeforeItsEnd) {
+    const QByteArray bytes = encode(pattern(8200, 96));
+    const QImage expected = decodePicture(bytes);
+    JpegRows rows(bytes);
+    ASSERT_TRUE(rows.rowsInOrder());
+    Memory memory(rows.size());
+    const Decoded run = decodeChecked(rows, memory, expected);
+    ASSERT_TRUE(run.done);
+    EXPECT_FALSE(run.early);
+    ASSERT_GE(run.reports.size(), 4u);
+    EXPECT_LE(run.reports.front(), 16);
+    EXPECT_EQ(difference(memory.image, expected), "");
+}
+
+TEST(JpegRows, StopsAtOnceWhenAskedOrWhenTheCallerThrows) {
+    const QImage picture = pattern(900, 600);
+    Encoding progressive;
+    progressive.progressive = true;
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        int stopAt;  // the call that answers false
+        bool beforeAnyRow;
+    } cases[] = {
+        {"in order, at the first report", encode(picture), 1, false},
+        {"in order, at the third report", encode(picture), 3, false},
+        {"progressive, while its scans are read", encode(picture, progressive), 1, true},
+        {"turned, at the second strip", encode(picture, turned(6)), 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        JpegRows rows(c.bytes);
+        Memory memory(rows.size());
+        int calls = 0;
+        bool untouched = false;
+        EXPECT_FALSE(rows.decode(memory.bits(), memory.bytesPerLine, [&](int) {
+            untouched = std::all_of(memory.bytes.begin(), memory.bytes.end(), [](uchar b) { return b == 0x5a; });
+            return ++calls < c.stopAt;
+        }));
+        EXPECT_EQ(calls, c.stopAt);
+        EXPECT_EQ(untouched, c.beforeAnyRow);
+    }
+    const QByteArray bytes = encode(picture, progressive);
+    JpegRows rows(bytes);
+    Memory memory(rows.size());
+    EXPECT_THROW(rows.decode(memory.bits(), memory.bytesPerLine,
+                             [](int) -> bool { throw std::runtime_error("the window went"); }),
+                 std::runtime_error);
+}
+
+// Bytes of a file between its first scan's header and its end-of-image marker.
+qsizetype scanStart(const QByteArray& bytes) { return bytes.indexOf("\xff\xda") + 2; }
+
+TEST(JpegRows, AFileDamagedPartWayIsRefusedNotShownGrey) {
+    const QImage picture = pattern(320, 240);
+    Encoding progressive;
+    progressive.progressive = true;
+    Encoding restarts;
+    restarts.restartRows = 2;
+    const std::pair<const char*, QByteArray> files[] = {
+        {"baseline", encode(picture)},
+        {"progressive", encode(picture, progressive)},
+        {"restart markers", encode(picture, restarts)},
+    };
+    for (const auto& [name, bytes] : files) {
+        const qsizetype start = scanStart(bytes);
+        const qsizetype middle = start + (bytes.size() - start) / 2;
+        QByteArray badCodes = bytes;  // all one bits: no Huffman code
+        for (qsizetype i = middle; i < middle + 64; i += 2) {
+            badCodes[i] = char(0xff);
+            badCodes[i + 1] = 0;
+        }
+        QByteArray cutOut = bytes;
+        cutOut.remove(middle, (bytes.size() - start) / 4);
+        const std::pair<const char*, QByteArray> damaged[] = {
+            {"codes that decode to nothing", badCodes},
+            {"a piece cut out of the middle", cutOut},
+            {"its end cut off", bytes.left(middle)},
+        };
+        for (const auto& [how, broken] : damaged) {
+            SCOPED_TRACE(std::string(name) + ", " + how);
+            ASSERT_TRUE(broken.endsWith("\xff\xd9") || broken.size() == middle);
+            JpegRows rows(broken);
+            Memory memory(rows.size());
+            int lastReport = 0;
+            EXPECT_THROW(rows.decode(memory.bits(), memory.bytesPerLine,
+                                     [&](int ready) {
+                                         lastReport = ready;
+                                         return true;
+                                     }),
+                         HostError);
+            EXPECT_LT(lastReport, picture.height());
+        }
+    }
+    const QByteArray cutShort = encode(picture).left(2000);
+    JpegRows rows(cutShort);
+    Memory memory(rows.size());
+    try {
+        rows.decode(memory.bits(), memory.bytesPerLine, [](int) { return true; });
+        ADD_FAILURE() << "a file cut short decoded";
+    } catch (const HostError& e) {
+        EXPECT_STREQ(e.what(), "The picture file is truncated");
+    }
+}
+
+TEST(JpegRows, WhatIsNotAJpegOrHasNoWholeHeaderIsRefusedAtOnce) {
+    const QByteArray jpeg = encode(pattern(64, 48));
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"empty", QByteArray()},
+        {"a GIF", QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14)},
+        {"the start-of-image marker alone", jpeg.left(2)},
+        {"cut inside the header", jpeg.left(scanStart(jpeg) - 40)},
+        {"cut before the first scan", jpeg.left(scanStart(jpeg) - 2)},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(JpegRows{bytes}, HostError);
+    }
+}
+
+// The window's thread reads the rows reported so far while the worker decodes the rest.
+// Named for the ThreadSanitizer run, which takes the decode-ahead tests.
+TEST(JpegRows, DecodeAheadOnAWorkerShowsTheWindowOnlyFinishedRows) {
+    const QByteArray bytes = encode(pattern(1200, 900));
+    const QImage expected = decodePicture(bytes);
+    JpegRows rows(bytes);
+    Memory memory(rows.size());
+    std::atomic<int> published{0};
+    bool decoded = false;
+    std::thread worker([&] {
+        decoded = rows.decode(memory.bits(), memory.bytesPerLine, [&](int ready) {
+            published.store(ready, std::memory_order_release);
+            published.notify_one();
+            return true;
+        });
+    });
+    int seen = 0;
+    int mismatched = 0;
+    while (seen < expected.height()) {
+        published.wait(seen, std::memory_order_acquire);
+        const int now = published.load(std::memory_order_acquire);
+        mismatched += sameRows(memory.image, expected, seen, now) ? 0 : 1;
+        seen = now;
+    }
+    worker.join();
+    EXPECT_TRUE(decoded);
+    EXPECT_EQ(mismatched, 0);
+}
+
+}  // namespace

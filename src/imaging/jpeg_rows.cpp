@@ -322,7 +322,8 @@ bool JpegRows::decode(uchar* bits, qsizetype bytesPerLine, const std::function<b
     const QSize shown = size();
     if (!bits || bytesPerLine < qsizetype(shown.width()) * 4) throw std::invalid_argument("JpegRows: memory too small");
     const auto width = std::size_t(d.info.output_width);
-    const int stripRows = std::max(kStripRows, int(kStripPixels / std::max<std::size_t>(width, 1)));
+    const int stripRows = std::min(std::max(kStripRows, int(kStripPixels / std::max<std::size_t>(width, 1))),
+                                   std::max(int(d.info.output_height), 1));
     std::vector<JSAMPROW> rows(std::size_t(stripRows), nullptr);
     std::vector<uchar> strip(d.orientation == 1 ? 0 : width * 4 * std::size_t(stripRows));
     d.bits = bits;

@@ -304,8 +304,8 @@ struct Program {
     }
 
     void decodeAhead(bool on) {
-        window.setPictureAhead(on ? &host.files() : nullptr);
-        if (!on) host.files().setAheadBudget(pictavo::defaultAheadBudget());  // lets go of everything held
+        window.setDecodeAhead(on);
+        if (!on) host.files().pictures().setAheadBudget(pictavo::defaultAheadBudget());  // lets go of everything held
     }
 
     void reportMessages() {
@@ -734,7 +734,7 @@ double holdArrowDown(Program& p, bool ahead, HoldFigures& figures) {
             paintedRow = row;
         }
     };
-    auto* cache = p.host.files().ahead();
+    auto* cache = p.host.files().pictures().ahead();
     const std::uint64_t hitsBefore = cache ? cache->hits() : 0;
     const auto start = Clock::now();
     int pressed = 0;

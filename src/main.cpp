@@ -121,7 +121,7 @@ int main(int argc, char* argv[]) {
     pictavo::Form1 form(host);
     pictavo::gui::MainWindow window(form);
     host.setMainWindow(&window);
-    window.setPictureAhead(&host.files());
+    window.setDecodeAhead(true);
     host.setWindowFactory("frmAbout", [&host, &window](QWidget* parent) -> QDialog* {
         return new pictavo::gui::AboutDialog(
             host, [&window](const std::function<void()>& event) { window.run(event); }, window.units(), parent);

@@ -55,6 +55,11 @@ void Form1::dispatch(const std::function<void()>& event) {
     }
 }
 
+void Form1::pictureArrived() {
+    const auto& arrival = c.Image1.picture().arrival();
+    if (arrival && arrival->end() == Arrival::End::Failed) Image1_Broken(c);
+}
+
 void Form1::Form_Load() {
     c.drvList.setDrive(c.host.StartDrive());
     c.dirList.setPath(c.host.StartFolder());

@@ -32,6 +32,9 @@ public:
     void Form_Resize();
     void Cls_Click();
     void Version_Click();
+    // More of the picture on view has arrived, or its decode ended: a picture found broken
+    // part way is taken off the view and reported.
+    void pictureArrived();
 
 private:
     void clipboardWatch();

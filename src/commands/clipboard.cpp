@@ -6,6 +6,7 @@ namespace pictavo {
 namespace {
 
 void copyPicture(FormControls& f, Command& first, Command& second) {
+    if (!pictureArrivedWhole(f)) return;
     f.host.ClipboardClear();
     f.host.ClipboardSetData(f.Image1.picture());
     f.StatusBar1.setPanelText(1, f.dirList.path() + f.files.Separator() + f.filList.fileName() + kCopiedSuffix);

@@ -8,6 +8,7 @@ namespace {
 enum class SaveCommand { Menu, Button, Rename };
 
 void saveAsBitmap(FormControls& f, SaveCommand command) {
+    if (!pictureArrivedWhole(f)) return;
     if (command != SaveCommand::Rename) f.host.MsgBox(kBitmapNotice, MsgFlags::OkOnly);
     auto& dialog = f.CommonDialog1;
     dialog.cancelError = true;

@@ -231,7 +231,7 @@ const FileSystem::FolderScan& FileSystem::scan(const std::string& path) {
     if (scan_ && scan_->folder == native) return *scan_;
     // One readdir; the type it reports tells folders apart, so only an entry of unknown
     // type or a symbolic link (followed, as a folder link opens as a folder) costs a stat.
-    if (ahead_) ahead_->folderRead(native);
+    pictures_.folderRead(native);
     FolderScan result{native, {}, {}};
     DIR* dir = ::opendir(native.c_str());
     if (!dir) throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
@@ -303,7 +303,7 @@ std::int64_t FileSystem::FileLen(const std::string& path) {
 void FileSystem::Kill(const std::string& path) {
     forgetScan();
     const fs::path native = toNative(path);
-    if (ahead_) ahead_->forget(native);
+    pictures_.forget(native);
     std::error_code ec;
     const auto st = fs::symlink_status(native, ec);
     if (ec || !fs::exists(st)) throw HostError("File not found: " + path);
@@ -319,31 +319,12 @@ void FileSystem::Kill(const std::string& path) {
     if (::unlink(native.c_str()) != 0) throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
 }
 
-Picture FileSystem::LoadPicture(const std::string& path) {
-    const fs::path native = toNative(path);
-    return Picture(
-        std::make_shared<const QImage>(ahead_ ? ahead_->open(native) : decodePicture(readPictureFile(native))));
-}
+Picture FileSystem::LoadPicture(const std::string& path) { return pictures_.open(toNative(path)); }
 
 std::vector<fs::path> FileSystem::toNative(const std::vector<std::string>& hostPaths) const {
     std::vector<fs::path> files;
     for (const auto& path : hostPaths) files.push_back(toNative(path));
     return files;
-}
-
-void FileSystem::decodeAhead(const std::vector<std::string>& paths) {
-    if (!ahead_) ahead_ = std::make_unique<DecodeAhead>(aheadBudget_);
-    ahead_->want(toNative(paths));
-}
-
-void FileSystem::decodeAlongSteps(const std::vector<std::string>& paths) {
-    if (!ahead_) ahead_ = std::make_unique<DecodeAhead>(aheadBudget_);
-    ahead_->wantAlongSteps(toNative(paths));
-}
-
-void FileSystem::setAheadBudget(std::int64_t bytes) {
-    aheadBudget_ = bytes;
-    ahead_.reset();
 }
 
 namespace {
@@ -406,10 +387,8 @@ void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
     forgetScan();
     if (picture.isNull()) throw HostError("There is no picture to save");
     const SaveTarget target = saveTarget(toNative(path), path);
-    if (ahead_) {
-        ahead_->forget(target.path);
-        ahead_->forget(toNative(path));
-    }
+    pictures_.forget(target.path);
+    pictures_.forget(toNative(path));
     const QImage& image = *picture.image();
     if (image.width() <= 0 || image.height() <= 0) throw HostError("There is no picture to save");
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "imaging/decode_ahead.h"
 #include "imaging/picture.h"
+#include "imaging/picture_loader.h"
 
 namespace pictavo {
 
@@ -29,7 +29,7 @@ struct Volume {
     std::string label;           // shown in the drive list
 };
 
-class FileSystem : public PictureAhead {
+class FileSystem {
 public:
     // Fixed volumes, or a reader asked again each time the drive list reads the drives (so
     // that media mounted since start-up appear).
@@ -39,6 +39,7 @@ public:
     FileSystem(const FileSystem&) = delete;
     FileSystem& operator=(const FileSystem&) = delete;
 
+    // A picture whose size is known and whose pixels may still be arriving (PictureLoader).
     Picture LoadPicture(const std::string& path);
     // A bitmap file at 24 bits per pixel (any transparency is dropped).
     void SavePicture(const Picture& picture, const std::string& path);
@@ -81,13 +82,9 @@ public:
     void EventStarted();
     void EventEnded();
 
-    // Starts decoding these files ahead (nothing is decoded ahead before the first call).
-    void decodeAhead(const std::vector<std::string>& paths) override;
-    void decodeAlongSteps(const std::vector<std::string>& paths) override;
-    // What is decoded ahead; null before the first decodeAhead.
-    [[nodiscard]] DecodeAhead* ahead() const { return ahead_.get(); }
-    // Bytes the pictures held ahead may take (defaultAheadBudget()); lets go of them.
-    void setAheadBudget(std::int64_t bytes);
+    // Opens pictures and decodes the likely next ones ahead; told of every file this
+    // class changes and every folder it reads.
+    [[nodiscard]] PictureLoader& pictures() { return pictures_; }
 
     // Host path to the real file-system path, and back.
     [[nodiscard]] std::filesystem::path toNative(const std::string& hostPath) const;
@@ -118,8 +115,7 @@ private:
     // The last read folder, kept only while an event runs and until the program changes a file.
     std::optional<FolderScan> scan_;
     int eventDepth_ = 0;
-    std::int64_t aheadBudget_ = defaultAheadBudget();
-    std::unique_ptr<DecodeAhead> ahead_;
+    PictureLoader pictures_;
 };
 
 // The volumes a person uses on this Linux machine: the root file system and the mounted

@@ -60,6 +60,16 @@ struct FormControls {
     std::string lstPos;
     std::string lstTotal;
 
+    // What the view showed before the picture that is still arriving, to go back to should
+    // that picture turn out broken part way.
+    struct ShownBefore {
+        Picture picture;
+        std::string lstPos;
+        std::string filSize;
+        std::string path;
+        std::string size;
+    } shownBefore;
+
     // The menu entries in menu-bar order: Edit, its four items, Close, Version.
     [[nodiscard]] std::array<MenuItem*, 7> menuEntries();
     // The controls that take the keyboard focus, in tab order.

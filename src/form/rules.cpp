@@ -63,6 +63,19 @@ std::vector<std::string> likelyNextPictures(FormControls& f) {
     return paths;
 }
 
+void decodeLikelyNext(FormControls& f) { f.files.pictures().decodeAhead(f.files.toNative(likelyNextPictures(f))); }
+
+bool pictureArrivedWhole(FormControls& f) {
+    const auto& arrival = f.Image1.picture().arrival();
+    if (!arrival) return true;
+    if (arrival->end() == Arrival::End::None) {
+        f.host.SetMousePointer(MousePointer::Hourglass);
+        (void)arrival->whole();
+        f.host.SetMousePointer(MousePointer::Default);
+    }
+    return arrival->end() == Arrival::End::Whole;
+}
+
 bool isBitmapPath(const std::string& path) {
     const std::string tail = rightText(path, 3);
     return tail == "bmp" || tail == "BMP";

@@ -34,6 +34,13 @@ void showPosition(FormControls& f);
 // after the selected one, then the row before it.
 [[nodiscard]] std::vector<std::string> likelyNextPictures(FormControls& f);
 
+// Asks for the pictures of likelyNextPictures to be decoded ahead.
+void decodeLikelyNext(FormControls& f);
+
+// Waits, with the hourglass, for the picture on view to have arrived whole, before a
+// command acts on all of it. False when it turned out broken (the view then says so).
+[[nodiscard]] bool pictureArrivedWhole(FormControls& f);
+
 // The last three characters are exactly "bmp" or "BMP".
 [[nodiscard]] bool isBitmapPath(const std::string& path);
 

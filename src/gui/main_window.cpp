@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 
 #include "form/rules.h"
 #include "gui/about_dialog.h"
@@ -96,9 +98,20 @@ MainWindow::MainWindow(Form1& form, QWidget* parent)
     orderTabs();
     resize(designSize());
     qApp->installEventFilter(this);
+
+    // Rows of a picture arrive on a decoder's thread: the window takes a look on its own,
+    // once for any number of notices that came meanwhile.
+    form_.c.files.pictures().setOnArrival([this] {
+        if (arrivalPosted_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this, [this] { pictureArrived(); }, Qt::QueuedConnection);
+    });
 }
 
-MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
+MainWindow::~MainWindow() {
+    form_.c.files.pictures().setOnArrival({});
+    qApp->removeEventFilter(this);
+}
 
 void MainWindow::run(const std::function<void()>& event) {
     ++depth_;
@@ -115,40 +128,50 @@ void MainWindow::run(const std::function<void()>& event) {
         // wait at low priority): while an arrow key is held, no picture would show until
         // the key is let go. So a picture is painted as soon as it is opened, and with it
         // whatever else the step changed (the list's selection, the count, the status).
+        // A picture still arriving is painted once the rows in view are there.
+        waitForVisibleRows();
         pictureView_->repaint();
     }
 }
 
-void MainWindow::pictureShown() {
-    if (!ahead_) return;
-    // Steps wait already (a held key repeats faster than large pictures open): the window
-    // opens the first of them itself while the next is decoded on the other core. Asked
-    // now, as the steps will run before anything queued behind them.
-    if (!waitingRows_.empty()) {
-        if (depth_ == 0) ahead_->decodeAlongSteps(waitingStepFiles());
+void MainWindow::waitForVisibleRows() {
+    const auto& arrival = form_.c.Image1.picture().arrival();
+    if (!arrival) return;
+    const int top = units_.deviceY(form_.c.Image1.place().top);
+    const int bottom = static_cast<int>(std::ceil(pictureView_->height() * pictureView_->devicePixelRatioF()));
+    const int rows = std::min(arrival->size().height(), bottom - top);
+    // Bounded: a picture that arrives only whole (a bitmap, a turned photo) may take longer,
+    // and the window answers meanwhile; it is painted as it arrives.
+    constexpr std::chrono::milliseconds kLongest{100};
+    if (rows > 0) arrival->waitRows(rows, kLongest);
+}
+
+void MainWindow::pictureArrived() {
+    arrivalPosted_.store(false);
+    const auto& arrival = form_.c.Image1.picture().arrival();
+    if (!arrival) return;
+    if (arrival->end() == Arrival::End::Failed) {
+        if (depth_ == 0) {
+            run([this] { form_.pictureArrived(); });
+        } else {
+            // A message box is open: said once it is closed.
+            QTimer::singleShot(50, this, [this] { pictureArrived(); });
+        }
         return;
     }
-    if (aheadPending_) return;
+    pictureView_->rowsArrived();
+}
+
+void MainWindow::pictureShown() {
+    // While steps of a held key wait, each opens its own visible rows first; the
+    // neighbours come once the window has caught up.
+    if (!decodeAhead_ || !waitingRows_.empty() || aheadPending_) return;
     aheadPending_ = true;
     // Behind whatever already waits, input included: the person's next step comes first.
     QTimer::singleShot(0, this, [this] {
         aheadPending_ = false;
-        if (depth_ == 0 && waitingRows_.empty()) ahead_->decodeAhead(likelyNextPictures(form_.c));
+        if (depth_ == 0 && waitingRows_.empty()) run([this] { decodeLikelyNext(form_.c); });
     });
-}
-
-std::vector<std::string> MainWindow::waitingStepFiles() {
-    auto& list = form_.c.filList;
-    const auto& names = list.names();
-    std::vector<int> rows(waitingRows_.begin(), waitingRows_.end());
-    // And one step beyond them, the way they go.
-    const int before = rows.size() > 1 ? rows[rows.size() - 2] : list.listIndex();
-    rows.push_back(rows.back() + (rows.back() - before));
-    std::vector<std::string> paths;
-    for (const int row : rows)
-        if (row >= 0 && std::size_t(row) < names.size())
-            paths.push_back(listedFilePath(form_.c, names[std::size_t(row)]));
-    return paths;
 }
 
 QSize MainWindow::designSize() const {
@@ -240,8 +263,8 @@ void MainWindow::buildSurface() {
     c.Image1.observe([this, p = QPointer<QWidget>(picture)] {
         if (!p) return;
         p->update();
-        const QImage* shown = form_.c.Image1.picture().image();
-        if (shown && shown != lastPicture_) pictureOpened_ = true;
+        const Picture& shown = form_.c.Image1.picture();
+        if (!shown.isNull() && !(shown == lastPicture_)) pictureOpened_ = true;
         lastPicture_ = shown;
     });
     new HandPanning(picture, c.HScroll1, c.VScroll1, units_,

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QSizeF>
 #include <QTimer>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <string>
@@ -13,7 +14,6 @@
 
 #include "app/form1.h"
 #include "gui/units.h"
-#include "imaging/decode_ahead.h"
 
 namespace pictavo::gui {
 
@@ -46,9 +46,9 @@ public:
     [[nodiscard]] QSize designSize() const;
     // The outer size in twips that Form_Resize reads.
     [[nodiscard]] QSizeF outerTwips() const;
-    // Once a picture is painted and the window is idle, the next and the previous file of
-    // the list are decoded ahead there (none until this is set).
-    void setPictureAhead(PictureAhead* ahead) { ahead_ = ahead; }
+    // Once a picture is painted whole and the window is idle, the next and the previous
+    // file of the list are decoded ahead (not until this is turned on).
+    void setDecodeAhead(bool on) { decodeAhead_ = on; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -68,8 +68,10 @@ private:
     void activateForm();
     void followTimer();
     void pictureShown();
-    // The files of the waiting rows and of the row one step beyond them.
-    std::vector<std::string> waitingStepFiles();
+    // On the window's thread, after more of the picture on view has arrived.
+    void pictureArrived();
+    // Before a newly opened picture is painted: its rows that the viewport shows.
+    void waitForVisibleRows();
 
     Form1& form_;
     Units units_;
@@ -79,11 +81,13 @@ private:
     bool shown_ = false;
     bool activationPending_ = false;
     bool otherFormWasActive_ = false;
-    PictureAhead* ahead_ = nullptr;
+    bool decodeAhead_ = false;
     bool aheadPending_ = false;
     PictureView* pictureView_ = nullptr;
-    // The picture Image1 showed when last seen: only compared, never read.
-    const QImage* lastPicture_ = nullptr;
+    // The picture Image1 showed when last seen.
+    Picture lastPicture_;
+    // A look at the arriving picture is posted and not yet taken.
+    std::atomic<bool> arrivalPosted_{false};
     // An event opened a picture that is not painted yet.
     bool pictureOpened_ = false;
     // Rows chosen in the file list whose queued event has not run yet (a held key's repeats).

@@ -19,30 +19,59 @@ PictureView::PictureView(const Image& image, const Units& units, QWidget* parent
     setFocusPolicy(Qt::StrongFocus);
 }
 
+QPoint PictureView::origin() const { return {units_.deviceX(image_.place().left), units_.deviceY(image_.place().top)}; }
+
+QSize PictureView::deviceSize() const {
+    const qreal ratio = devicePixelRatioF();
+    return {static_cast<int>(std::ceil(width() * ratio)), static_cast<int>(std::ceil(height() * ratio))};
+}
+
+void PictureView::rowsArrived() {
+    const auto& arrival = image_.picture().arrival();
+    if (!arrival) return;
+    int rows = 0;
+    (void)arrival->soFar(rows);
+    // Rows below the viewport need no paint until the person pans to them.
+    const int bottom = deviceSize().height() - origin().y();
+    if (rows > paintedRows_ && (paintedRows_ < bottom || rows == arrival->size().height())) update();
+}
+
 void PictureView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), palette().color(QPalette::Mid));
-    const QImage* picture = image_.picture().image();
-    if (!picture) return;
+    const Picture& shown = image_.picture();
+    const QImage* picture = nullptr;
+    int rows = 0;
+    if (const auto& arrival = shown.arrival()) {
+        // A picture found broken is never shown, not even the part that arrived.
+        if (arrival->end() == Arrival::End::Failed) return;
+        picture = &arrival->soFar(rows);
+    } else {
+        picture = shown.image();
+        rows = picture ? picture->height() : 0;
+    }
+    paintedRows_ = rows;
+    if (!picture || picture->isNull() || rows <= 0) return;
 
     // Work in device pixels: the picture is never scaled, whatever the pixel ratio.
     const qreal ratio = devicePixelRatioF();
-    const QPoint origin(units_.deviceX(image_.place().left), units_.deviceY(image_.place().top));
+    const QPoint at = origin();
     const QRectF exposed(event->rect().x() * ratio, event->rect().y() * ratio, event->rect().width() * ratio,
                          event->rect().height() * ratio);
-    const QSize viewport(static_cast<int>(std::ceil(width() * ratio)), static_cast<int>(std::ceil(height() * ratio)));
-    VisiblePart part = visiblePart(viewport, origin, picture->size());
+    // Only the rows that have arrived: the decoder is still writing those below.
+    const QImage ready(picture->constBits(), picture->width(), rows, picture->bytesPerLine(), picture->format());
+    VisiblePart part = visiblePart(deviceSize(), at, ready.size());
     part.target = part.target.intersected(exposed.toAlignedRect());
     if (part.target.isEmpty()) return;
-    part.source = part.target.translated(-origin);
+    part.source = part.target.translated(-at);
 
     // Only the visible part is drawn, straight from the decoded image: a whole large
     // picture would never fit into one X11 pixmap.
     const QRectF target(part.target.x() / ratio, part.target.y() / ratio, part.target.width() / ratio,
                         part.target.height() / ratio);
-    painter.drawImage(target, *picture, QRectF(part.source));
+    painter.drawImage(target, ready, QRectF(part.source));
     painter.end();
-    if (onPainted) onPainted();
+    if (onPainted && rows == picture->height()) onPainted();
 }
 
 }  // namespace pictavo::gui

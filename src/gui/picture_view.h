@@ -22,15 +22,23 @@ struct VisiblePart {
 class PictureView : public QWidget {
 public:
     PictureView(const Image& image, const Units& units, QWidget* parent = nullptr);
-    // Called after each paint that showed a picture.
+    // Called after each paint that showed a whole picture.
     std::function<void()> onPainted;
+    // More rows of the picture have arrived: painted where they show.
+    void rowsArrived();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Where the picture's origin is and how tall the viewport is, in device pixels.
+    [[nodiscard]] QPoint origin() const;
+    [[nodiscard]] QSize deviceSize() const;
+
     const Image& image_;
     Units units_;
+    // Rows from the top of the arriving picture that the last paint showed.
+    int paintedRows_ = 0;
 };
 
 }  // namespace pictavo::gui

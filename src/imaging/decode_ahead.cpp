@@ -111,39 +111,13 @@ void DecodeAhead::dropUnwanted() {
 void DecodeAhead::want(const std::vector<fs::path>& files) {
     {
         const std::lock_guard lock(mutex_);
-        wish(files, false);
+        wish(files);
     }
     changed_.notify_all();
 }
 
-void DecodeAhead::wantAlongSteps(const std::vector<fs::path>& files) {
-    if (files.empty()) return;
-    {
-        const std::lock_guard lock(mutex_);
-        const auto atHand = [&](const fs::path& f) { return underWay_ == f || isHeld(f); };
-        // The steps at hand come at once; the first that is not, the window reads itself,
-        // and meanwhile the file after it is decoded here. The last file is one step beyond
-        // those waiting, which only may come.
-        const std::size_t beyond = files.size() - 1;
-        std::size_t first = 0;
-        while (first < beyond && atHand(files[first])) ++first;
-        std::vector<fs::path> wanted;
-        if (first == beyond) {
-            wanted.push_back(files[beyond]);
-            opening_.reset();
-        } else {
-            wanted.push_back(files[first + 1]);
-            opening_ = files[first];
-        }
-        wanted.insert(wanted.end(), files.begin(), files.begin() + static_cast<std::ptrdiff_t>(first) + 1);
-        wish(wanted, true);
-    }
-    changed_.notify_all();
-}
-
-void DecodeAhead::wish(const std::vector<fs::path>& files, bool alongSteps) {
+void DecodeAhead::wish(const std::vector<fs::path>& files) {
     lastUse_ = std::chrono::steady_clock::now();
-    keepThroughOpen_ = alongSteps;
     if (files != wanted_) {
         wanted_ = files;
         next_ = 0;
@@ -231,17 +205,22 @@ void DecodeAhead::decode(const fs::path& file, std::uint64_t generation) {
 
 std::optional<QImage> DecodeAhead::take(const fs::path& file) {
     std::unique_lock lock(mutex_);
-    lastUse_ = std::chrono::steady_clock::now();
     // A decode of this very file started before the person asked: it ends sooner than a
     // new one would.
     changed_.wait(lock, [&] { return underWay_ != file; });
-    // Everything else queued or under way is no longer what the person wants now, unless
-    // the wish was made knowing that this step would come.
-    if (!keepThroughOpen_) {
-        ++generation_;
-        next_ = wanted_.size();
-    }
-    keepThroughOpen_ = false;
+    return takeHeld(file, lock);
+}
+
+std::optional<QImage> DecodeAhead::takeHeld(const fs::path& file) {
+    std::unique_lock lock(mutex_);
+    return takeHeld(file, lock);
+}
+
+std::optional<QImage> DecodeAhead::takeHeld(const fs::path& file, std::unique_lock<std::mutex>&) {
+    lastUse_ = std::chrono::steady_clock::now();
+    // Everything else queued or under way is no longer what the person wants now.
+    ++generation_;
+    next_ = wanted_.size();
     opening_ = file;  // until shown, in case it must be read here
     const auto it = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return h.file == file; });
     if (it == held_.end()) return std::nullopt;
@@ -255,6 +234,10 @@ std::optional<QImage> DecodeAhead::take(const fs::path& file) {
     settle();
     ++hits_;
     return image;
+}
+
+QByteArray DecodeAhead::read(const fs::path& file, struct stat* identity) {
+    return readPictureFile(file, identity, &pool_);
 }
 
 QImage DecodeAhead::open(const fs::path& file) {

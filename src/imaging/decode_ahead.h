@@ -28,20 +28,6 @@
 
 namespace pictavo {
 
-// What the person will likely open next, asked for once the shown picture is painted and
-// the window is idle. The window calls it; a host that can decode ahead implements it.
-class PictureAhead {
-public:
-    virtual ~PictureAhead() = default;
-    // Host paths, most likely first. Every held picture not named here is let go.
-    virtual void decodeAhead(const std::vector<std::string>& paths) = 0;
-    // The files of steps the person made that have not run yet (a held key repeats faster
-    // than large pictures open), in order, and the file one step beyond them. The window
-    // opens the first of them that is not at hand itself; meanwhile the one after it is
-    // decoded here, so that the two cores take the steps in turn.
-    virtual void decodeAlongSteps(const std::vector<std::string>& paths) = 0;
-};
-
 // Which file a path named when it was read.
 struct FileIdentity {
     dev_t device = 0;
@@ -74,22 +60,27 @@ public:
     // every other held picture but the shown one is let go, queued work for others dropped.
     void want(const std::vector<std::filesystem::path>& files);
 
-    // Steps still to run, in order, and one beyond (see PictureAhead::decodeAlongSteps):
-    // held pictures among them are kept, the file after the first one not at hand is
-    // decoded, and the next open, that of a step, cancels none of this.
-    void wantAlongSteps(const std::vector<std::filesystem::path>& files);
-
     // An open of `file`: its held picture (see take), or else the file read and decoded
     // here, and then kept as the shown one. Throws HostError as the reading code does.
     [[nodiscard]] QImage open(const std::filesystem::path& file);
     // An open of `file`: the held picture if the path still names the file decoded, after
     // waiting for a decode of that same file already under way. Any ahead-work for other
-    // files is cancelled, unless the wish was made along steps. Nothing when the file must
-    // be read afresh.
+    // files is cancelled. Nothing when the file must be read afresh.
     std::optional<QImage> take(const std::filesystem::path& file);
+    // The same, but without waiting for a decode of the file under way here (which is
+    // then cancelled): the caller decodes it itself, its visible rows first.
+    std::optional<QImage> takeHeld(const std::filesystem::path& file);
     // A picture the person opened the ordinary way; kept while it is shown so that it is
     // at hand as the previous one after the next step.
     void shown(const std::filesystem::path& file, const struct stat& identity, const QImage& image);
+
+    // The file's bytes, read into memory kept for the next pictures; give them back once
+    // decoded. Throws HostError as the reading code does.
+    [[nodiscard]] QByteArray read(const std::filesystem::path& file, struct stat* identity);
+    void giveBack(QByteArray&& bytes) { pool_.giveBack(std::move(bytes)); }
+    // Memory for the picture the person opens: on a jump elsewhere, that of a held
+    // neighbour no longer likely to be opened; else spare or new memory.
+    [[nodiscard]] QImage memoryFor(const std::filesystem::path& opened, QSize size);
 
     // The file was written, renamed over or deleted: its picture is let go.
     void forget(const std::filesystem::path& file);
@@ -115,7 +106,7 @@ private:
     };
     void run();
     // Under mutex_: what the worker decodes from now on.
-    void wish(const std::vector<std::filesystem::path>& files, bool alongSteps);
+    void wish(const std::vector<std::filesystem::path>& files);
     void decode(const std::filesystem::path& file, std::uint64_t generation);
     // Bytes held besides the shown picture, of files more likely than `rank` (all for -1).
     [[nodiscard]] std::int64_t bytesHeld(int rank) const;
@@ -128,10 +119,7 @@ private:
     void dropUnwanted();
     // What the spare memory may take now: the budget less what is held and decoding.
     void settle();
-    // Memory for the picture the person opens: on a jump elsewhere, that of a held
-    // neighbour no longer likely to be opened; else spare or new memory.
-    QImage memoryFor(const std::filesystem::path& opened, QSize size);
-
+    std::optional<QImage> takeHeld(const std::filesystem::path& file, std::unique_lock<std::mutex>& lock);
     const std::int64_t budget_;
     const std::chrono::milliseconds idleAfter_;
     PixelPool pool_;
@@ -143,7 +131,6 @@ private:
     std::optional<std::filesystem::path> underWay_;
     // The file the window reads itself after a take found nothing; not decoded here too.
     std::optional<std::filesystem::path> opening_;
-    bool keepThroughOpen_ = false;    // the wish was made along steps still to run
     std::int64_t underWayBytes_ = 0;  // promised to the decode under way
     std::chrono::steady_clock::time_point lastUse_ = std::chrono::steady_clock::now();
     std::size_t next_ = 0;          // the next entry of wanted_ the worker looks at

@@ -96,42 +96,51 @@ QByteArray readPictureFile(const std::filesystem::path& native, struct stat* see
     return bytes;
 }
 
-QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, const PictureMemory& memory) {
-    if (bytes.isEmpty()) throw HostError("The file is empty");
-    // Set once: pictures are also decoded ahead on another thread.
+PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes) {
+    // Set once, before any reader reads: pictures are decoded on other threads too.
     static const bool limitSet = [] {
         QImageReader::setAllocationLimit(kPictureAllocationLimitMiB);
         return true;
     }();
     (void)limitSet;
+    if (bytes.isEmpty()) throw HostError("The file is empty");
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
     reader.setDecideFormatFromContent(true);
-    const QByteArray format = reader.format();
-    if (format.isEmpty()) throw HostError("Unknown picture format");
-    const QSize size = reader.size();
-    if (size.isValid()) {
-        const double bytesNeeded = 4.0 * size.width() * size.height();
+    PictureKind kind{reader.format(), reader.size()};
+    if (kind.format.isEmpty()) throw HostError("Unknown picture format");
+    if (kind.size.isValid()) {
+        const double bytesNeeded = 4.0 * kind.size.width() * kind.size.height();
         if (bytesNeeded > double(std::min(limitBytes, kLimitBytes))) throw HostError("The picture is too large");
     }
     const auto* data = bytesOf(bytes);
     const auto length = static_cast<std::size_t>(bytes.size());
-    const bool jpeg = format == "jpeg" || format == "jpg";
-    if (jpeg) {
+    if (kind.jpeg()) {
         if (!jpegIsComplete(data, length)) throw HostError("The picture file is truncated");
         // Too few bytes to fill the claimed size: a decompression bomb or a file cut short
         // inside its data. Refused now rather than after seconds of decoding grey.
-        if (size.isValid() && length < jpegMinimumBytes(size.width(), size.height()) &&
+        if (kind.size.isValid() && length < jpegMinimumBytes(kind.size.width(), kind.size.height()) &&
             !jpegUsesArithmeticCoding(data, length))
             throw HostError("The picture file is truncated");
-    } else if (format == "bmp") {
+    } else if (kind.format == "bmp") {
         if (!bmpIsComplete(data, length)) throw HostError("The picture file is truncated");
-    } else if (format == "gif") {
+    } else if (kind.format == "gif") {
         if (!gifIsComplete(data, length)) throw HostError("The picture file is truncated");
     }
+    return kind;
+}
+
+QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, const PictureMemory& memory) {
+    const PictureKind kind = checkPicture(bytes, limitBytes);
+    const QSize size = kind.size;
+    const bool jpeg = kind.jpeg();
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, kind.format);
+    reader.setAutoTransform(true);
     // A JPEG is decoded straight into memory already touched when the caller has some,
     // else into fresh memory that the kernel may hand out in huge pages, which is
     // noticeably quicker for a large picture than page by page. Only the JPEG reader

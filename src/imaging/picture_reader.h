@@ -28,6 +28,18 @@ inline constexpr int kPictureAllocationLimitMiB = 1024;
 [[nodiscard]] QByteArray readPictureFile(const std::filesystem::path& native, struct stat* opened = nullptr,
                                          PixelPool* pool = nullptr);
 
+// What a picture file holds, as far as its header tells, once it has passed the checks
+// every picture passes before any pixel memory is taken: a known format, a size within
+// `limitBytes`, and picture data that does not end early. Throws HostError otherwise.
+struct PictureKind {
+    QByteArray format;  // "jpeg", "bmp", "gif", ...
+    QSize size;         // as stored, before any EXIF turn; invalid when the header does not tell
+    [[nodiscard]] bool jpeg() const { return format == "jpeg" || format == "jpg"; }
+};
+[[nodiscard]] PictureKind checkPicture(const QByteArray& bytes,
+                                       std::int64_t limitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 *
+                                                                 1024);
+
 // A 32-bit picture with its EXIF orientation applied. A picture whose pixels would take
 // more than `limitBytes` is refused before they are decoded (where its header tells).
 // `memory`, when given, is asked for the memory a JPEG is decoded into: a Format_RGB32

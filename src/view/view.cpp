@@ -2,6 +2,8 @@
 
 #include "form/rules.h"
 
+#include <utility>
+
 namespace pictavo {
 
 namespace {
@@ -30,7 +32,10 @@ void filList_Click(FormControls& f) {
         f.host.SetMousePointer(MousePointer::Hourglass);
         const std::string sep(1, f.files.Separator());
         f.picPath = listedFilePath(f, f.filList.fileName());
-        f.Image1.setPicture(f.files.LoadPicture(f.picPath), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
+        Picture picture = f.files.LoadPicture(f.picPath);
+        f.shownBefore = {f.Image1.picture(), f.lstPos, f.filSize.text(), f.StatusBar1.panel(1).text,
+                         f.StatusBar1.panel(2).text};
+        f.Image1.setPicture(std::move(picture), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
         f.lstPos = countText(static_cast<std::int64_t>(f.filList.listIndex()) + 1);
         showPosition(f);
         fitViewport(f);
@@ -67,6 +72,22 @@ void filList_Click(FormControls& f) {
     } catch (const HostError&) {
         loadFailed(f);
     }
+}
+
+void Image1_Broken(FormControls& f) {
+    FormControls::ShownBefore before = std::exchange(f.shownBefore, {});
+    // A picture that had not arrived whole when this one replaced it was let go half
+    // decoded: nothing is shown rather than half of it.
+    const auto& arrival = before.picture.arrival();
+    if (arrival && arrival->end() != Arrival::End::Whole) before.picture = {};
+    f.Image1.setPicture(std::move(before.picture), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
+    f.lstPos = before.lstPos;
+    showPosition(f);
+    fitViewport(f);
+    f.filSize.setText(before.filSize);
+    f.StatusBar1.setPanelText(1, before.path);
+    f.StatusBar1.setPanelText(2, before.size);
+    loadFailed(f);
 }
 
 void HScroll1_Change(FormControls& f) { f.Image1.setLeft(-static_cast<float>(f.HScroll1.value())); }

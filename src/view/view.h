@@ -8,6 +8,10 @@ namespace pictavo {
 inline constexpr const char* kLoadFailedMessage = "ファイルを正常にロードできませんでした";
 
 void filList_Click(FormControls& f);
+// The picture on view was found broken after its size was known (its decode failed part
+// way, or its file changed meanwhile): the view goes back to what it showed before, and
+// the person is told as of any file that cannot be loaded.
+void Image1_Broken(FormControls& f);
 void HScroll1_Change(FormControls& f);
 void VScroll1_Change(FormControls& f);
 

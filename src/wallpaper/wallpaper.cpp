@@ -1,5 +1,6 @@
 #include "wallpaper/wallpaper.h"
 
+#include "form/rules.h"
 #include "platform/system_parameters.h"
 
 namespace pictavo {
@@ -11,7 +12,9 @@ void setWallpaper(FormControls& f, const std::string& path) {
 }
 }  // namespace
 
-void SetBtn_Click(FormControls& f) { setWallpaper(f, f.picPath); }
+void SetBtn_Click(FormControls& f) {
+    if (pictureArrivedWhole(f)) setWallpaper(f, f.picPath);
+}
 void UnsetBtn_Click(FormControls& f) { setWallpaper(f, ""); }
 
 }  // namespace pictavo

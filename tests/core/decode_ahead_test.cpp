@@ -36,17 +36,20 @@ protected:
         writePicture(file("c.bmp"), 40, 30, kBlue);
         fx.start({});
         // As in the window, which asks after its first paint.
-        fx.host.files().decodeAhead({});
+        wish({});
     }
     fs::path file(const std::string& name) { return fx.host.startFolder() / name; }
     std::string path(const std::string& name) { return fx.host.hostPath(file(name)); }
+    void wish(const std::vector<std::string>& paths) {
+        fx.host.files().pictures().decodeAhead(fx.host.files().toNative(paths));
+    }
 
     // What the window does once the picture is painted, waited for.
     void restOnPicture() {
-        fx.host.files().decodeAhead(likelyNextPictures(fx.c()));
-        fx.host.files().ahead()->finish();
+        decodeLikelyNext(fx.c());
+        fx.host.files().pictures().ahead()->finish();
     }
-    bool held(const std::string& name) { return fx.host.files().ahead()->holds(file(name)); }
+    bool held(const std::string& name) { return fx.host.files().pictures().ahead()->holds(file(name)); }
     unsigned shownColour() {
         const QImage* image = fx.c().Image1.picture().image();
         return image ? image->pixel(0, 0) & 0xFFFFFF : 0;
@@ -65,7 +68,7 @@ TEST_F(DecodeAhead, SteppingTakesTheNeighboursDecodedMeanwhile) {
     EXPECT_FALSE(held("c.bmp"));
 
     fx.open(1);
-    EXPECT_EQ(fx.host.files().ahead()->hits(), 1u);
+    EXPECT_EQ(fx.host.files().pictures().ahead()->hits(), 1u);
     EXPECT_EQ(shownColour(), kGreen);
     EXPECT_EQ(fx.c().lstCnt.text(), "2/3");
 
@@ -74,7 +77,7 @@ TEST_F(DecodeAhead, SteppingTakesTheNeighboursDecodedMeanwhile) {
     EXPECT_TRUE(held("a.bmp"));
     EXPECT_TRUE(held("c.bmp"));
     fx.open(0);
-    EXPECT_EQ(fx.host.files().ahead()->hits(), 2u);
+    EXPECT_EQ(fx.host.files().pictures().ahead()->hits(), 2u);
     EXPECT_EQ(shownColour(), kRed);
     EXPECT_TRUE(fx.prompts().empty());
 }
@@ -106,7 +109,7 @@ TEST_F(DecodeAhead, AFileRewrittenOrReplacedAfterItsDecodeIsReadAfresh) {
     fs::rename(file("new.bmp"), file("c.bmp"));
     fx.open(2);
     EXPECT_EQ(shownColour(), kRed);
-    EXPECT_EQ(fx.host.files().ahead()->hits(), 0u);
+    EXPECT_EQ(fx.host.files().pictures().ahead()->hits(), 0u);
     EXPECT_TRUE(fx.prompts().empty());
 }
 
@@ -167,13 +170,13 @@ TEST_F(DecodeAhead, LeavingTheFolderLetsGoOfItsPictures) {
 
 TEST_F(DecodeAhead, HoldsNoMoreThanTheBudget) {
     const std::int64_t picture = 40 * 30 * 4;
-    fx.host.files().setAheadBudget(picture * 3 / 2);
+    fx.host.files().pictures().setAheadBudget(picture * 3 / 2);
     fx.open(1);
     restOnPicture();
     EXPECT_TRUE(held("c.bmp"));  // the next one comes first
     EXPECT_FALSE(held("a.bmp"));
 
-    fx.host.files().setAheadBudget(picture - 1);
+    fx.host.files().pictures().setAheadBudget(picture - 1);
     fx.open(1);
     restOnPicture();
     EXPECT_FALSE(held("a.bmp"));
@@ -196,59 +199,31 @@ TEST_F(DecodeAhead, AJumpReusesAHeldPicturesMemoryAndShowsOnlyTheNewFile) {
     const QImage fresh = decodePicture(readPictureFile(file("j3.jpg")));
     ASSERT_NE(fx.c().Image1.picture().image(), nullptr);
     EXPECT_EQ(*fx.c().Image1.picture().image(), fresh);
-    EXPECT_EQ(fx.host.files().ahead()->hits(), 0u);
+    EXPECT_EQ(fx.host.files().pictures().ahead()->hits(), 0u);
 }
 
-// Holds the worker inside its read until released; the window's own reads pass.
+// Holds the read of b.bmp (the work ahead) until released; the reads of opens pass.
 std::atomic<bool> workerInRead{false}, releaseWorker{false};
-std::thread::id windowThread;
-void holdWorker(int) {
-    if (std::this_thread::get_id() == windowThread) return;
+void holdWorker(int fd) {
+    if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).filename() != "b.bmp") return;
     workerInRead = true;
     while (!releaseWorker) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 TEST_F(DecodeAhead, OpeningAnotherFileNeitherWaitsForAheadWorkNorKeepsIt) {
     fx.open(0);
-    windowThread = std::this_thread::get_id();
     workerInRead = false;
     releaseWorker = false;
     seams::setBeforePictureRead(holdWorker);
-    fx.host.files().decodeAhead({path("b.bmp")});
+    wish({path("b.bmp")});
     while (!workerInRead) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
     fx.open(2);  // would never return if it waited for the worker
     EXPECT_EQ(shownColour(), kBlue);
     releaseWorker = true;
-    fx.host.files().ahead()->finish();
+    fx.host.files().pictures().ahead()->finish();
     seams::setBeforePictureRead(nullptr);
     EXPECT_FALSE(held("b.bmp"));
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(DecodeAhead, AlongAHeldKeysStepsTheWindowAndTheWorkerTakeTurns) {
-    fx.open(0);
-    windowThread = std::this_thread::get_id();
-    workerInRead = false;
-    releaseWorker = false;
-    seams::setBeforePictureRead(holdWorker);
-    // b's step waits; c lies one step beyond. The worker starts on c, not on b, which
-    // the window reads itself without waiting for the worker.
-    fx.host.files().decodeAlongSteps({path("b.bmp"), path("c.bmp")});
-    while (!workerInRead) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    fx.open(1);
-    EXPECT_EQ(shownColour(), kGreen);
-    releaseWorker = true;
-    fx.host.files().ahead()->finish();
-    seams::setBeforePictureRead(nullptr);
-    EXPECT_TRUE(held("c.bmp")) << "the step's open did not cancel the decode beyond it";
-
-    fx.open(2);
-    EXPECT_EQ(shownColour(), kBlue);
-    EXPECT_EQ(fx.host.files().ahead()->hits(), 1u);
 }
 
 }  // namespace

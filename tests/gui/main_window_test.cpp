@@ -15,6 +15,7 @@
 
 #include "gui/about_dialog.h"
 #include "gui_fixture.h"
+#include "imaging/picture_reader.h"
 
 namespace fs = std::filesystem;
 
@@ -173,17 +174,19 @@ TEST_F(GuiTest, OnceAPictureIsPaintedTheNextFileIsDecodedAhead) {
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) writePicture(host.startFolder() / name, 40, 30);
     start();
     clickRow("filList", 0);
-    EXPECT_EQ(host.files().ahead(), nullptr) << "nothing ahead unless the window is given a decoder";
+    pictavo::DecodeAhead& ahead = *host.files().pictures().ahead();
+    settle();
+    ahead.finish();
+    EXPECT_FALSE(ahead.holds(host.startFolder() / "b.jpg")) << "nothing ahead unless the window is told to";
 
-    window->setPictureAhead(&host.files());
+    window->setDecodeAhead(true);
     clickRow("filList", 1);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return host.files().ahead() != nullptr; }, 3000));
-    host.files().ahead()->finish();
-    EXPECT_TRUE(host.files().ahead()->holds(host.startFolder() / "c.jpg"));
-    EXPECT_TRUE(host.files().ahead()->holds(host.startFolder() / "a.jpg"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ahead.holds(host.startFolder() / "c.jpg"); }, 3000));
+    ahead.finish();
+    EXPECT_TRUE(ahead.holds(host.startFolder() / "a.jpg"));
     QTest::keyClick(widget("filList"), Qt::Key_Down);
     settle();
-    EXPECT_EQ(host.files().ahead()->hits(), 1u);
+    EXPECT_EQ(ahead.hits(), 1u);
     EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("3/3"));
 }
 
@@ -232,49 +235,6 @@ TEST_F(GuiTest, HeldArrowKeyPaintsEachPictureAsTheSelectionReachesIt) {
               (std::vector<std::string>{"p1.bmp #405060", "p2.bmp #708090", "p3.bmp #a0b0c0", "p4.bmp #d0e0f0"}));
     EXPECT_EQ(counts.seen, (std::vector<std::string>{"2/6", "3/6", "4/6", "5/6"}));
     EXPECT_EQ(form.c.filList.listIndex(), 4) << "every press is one step";
-}
-
-// Records what the window asks to have decoded ahead, by file name.
-class AheadLog : public PictureAhead {
-public:
-    std::vector<std::vector<std::string>> asked;
-    void decodeAhead(const std::vector<std::string>& paths) override { log(paths, ""); }
-    void decodeAlongSteps(const std::vector<std::string>& paths) override { log(paths, "step "); }
-
-private:
-    void log(const std::vector<std::string>& paths, const std::string& kind) {
-        std::vector<std::string> names;
-        for (const std::string& path : paths) names.push_back(kind + fs::path(path).filename().native());
-        if (asked.empty() || asked.back() != names) asked.push_back(names);
-    }
-};
-
-TEST_F(GuiTest, WhileAHeldKeysStepsWaitTheWindowAsksAlongThem) {
-    for (const char* name : {"p0.bmp", "p1.bmp", "p2.bmp", "p3.bmp", "p4.bmp", "p5.bmp"})
-        writePicture(host.startFolder() / name, 40, 30);
-    start();
-    AheadLog ahead;
-    window->setPictureAhead(&ahead);
-    clickRow("filList", 0);
-    EXPECT_EQ(ahead.asked, (std::vector<std::vector<std::string>>{{"p1.bmp"}}));
-    ahead.asked.clear();
-
-    // Two repeats arrive together: once the first is painted, the second waits, and the
-    // files along the steps are asked for at once (the step waiting and one beyond). Two
-    // more arrive before the window is idle again; the neighbours are asked for only when
-    // no step waits.
-    auto* files = widget("filList");
-    QTest::keyPress(files, Qt::Key_Down);
-    QTest::keyPress(files, Qt::Key_Down);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(form.c.filList.listIndex(), 2);
-    QTest::keyPress(files, Qt::Key_Down);
-    QTest::keyPress(files, Qt::Key_Down);
-    QTest::keyRelease(files, Qt::Key_Down);
-    settle();
-    EXPECT_EQ(form.c.filList.listIndex(), 4);
-    EXPECT_EQ(ahead.asked, (std::vector<std::vector<std::string>>{
-                               {"step p2.bmp", "step p3.bmp"}, {"step p4.bmp", "step p5.bmp"}, {"p5.bmp", "p3.bmp"}}));
 }
 
 TEST_F(GuiTest, PositionCountOfALargeFolderStaysWholeInItsBox) {
@@ -510,6 +470,49 @@ TEST_F(GuiTest, AScreenReaderReadsEachPanelsWholeTextAndItsRole) {
     EXPECT_EQ(panel(3)->accessibleDescription(), QStringLiteral("Date"));
     EXPECT_EQ(panel(4)->accessibleName(), QString::fromUtf8(form.c.StatusBar1.displayText(4)));
     EXPECT_EQ(panel(4)->accessibleDescription(), QStringLiteral("Time"));
+}
+
+}  // namespace
+}  // namespace pictavo::test
+
+namespace pictavo::test {
+namespace {
+
+// Noise compresses badly: a JPEG of it takes long to decode.
+void writeNoiseJpeg(const std::filesystem::path& file, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) row[x] = 0xFF000000u | ((state = state * 1664525u + 1013904223u) >> 8);
+    }
+    ASSERT_TRUE(image.save(QString::fromStdString(file.native()), "JPEG", 90));
+}
+
+TEST_F(GuiTest, ALargePhotoShowsItsVisibleRowsAndTheWindowAnswersWhileTheRestArrives) {
+    writeNoiseJpeg(host.startFolder() / "big.jpg", 4000, 3000);
+    writePicture(host.startFolder() / "small.bmp", 40, 30, 0x405060);
+    start();
+    clickRow("filList", 0);
+    const auto arrival = form.c.Image1.picture().arrival();
+    ASSERT_NE(arrival, nullptr) << "the click returned before the whole photo was decoded";
+
+    // Input queued behind the click is handled while the photo is still arriving.
+    bool answeredDuringDecode = false;
+    QTimer::singleShot(0, window.get(), [&] { answeredDuringDecode = arrival->end() == Arrival::End::None; });
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answeredDuringDecode);
+
+    // The rows in view are already the photo's own.
+    const QImage file = decodePicture(readPictureFile(host.startFolder() / "big.jpg"));
+    const QImage shown = widget("Picture1")->grab().toImage();
+    EXPECT_EQ(shown.pixel(5, 5), file.pixel(5, 5));
+    EXPECT_EQ(shown.pixel(shown.width() - 5, shown.height() - 5), file.pixel(shown.width() - 5, shown.height() - 5));
+
+    // The next file cancels the rest, and only its own picture is painted from then on.
+    clickRow("filList", 1);
+    EXPECT_EQ(arrival->end() == Arrival::End::Whole || arrival->end() == Arrival::End::Cancelled, true);
+    EXPECT_EQ(widget("Picture1")->grab().toImage().pixel(5, 5) & 0xFFFFFF, 0x405060u);
 }
 
 }  // namespace

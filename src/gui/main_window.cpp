@@ -119,6 +119,12 @@ void MainWindow::run(const std::function<void()>& event) {
     }
 }
 
+void MainWindow::start(const std::function<void()>& opening) {
+    run([this] { form_.Form_Load(); });
+    show();
+    if (opening) run(opening);
+}
+
 void MainWindow::pictureShown() {
     if (!ahead_) return;
     // Steps wait already (a held key repeats faster than large pictures open): the window

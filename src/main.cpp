@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -129,13 +130,14 @@ int main(int argc, char* argv[]) {
 
     // A starting folder that cannot be opened is reported, and the window comes up all
     // the same.
-    window.run([&form] { form.Form_Load(); });
+    std::string path, why;
     if (startPath) {
-        const std::string path = absolutePath(*startPath);
-        std::string why = unreadable(path);
-        if (why.empty()) window.run([&] { why = pictavo::openStartPath(form.c, path); });
-        if (!why.empty()) cannotOpen(*startPath, why);
+        path = absolutePath(*startPath);
+        why = unreadable(path);
     }
-    window.show();
+    std::function<void()> opening;
+    if (startPath && why.empty()) opening = [&] { why = pictavo::openStartPath(form.c, path); };
+    window.start(opening);
+    if (startPath && !why.empty()) cannotOpen(*startPath, why);
     return QApplication::exec();
 }

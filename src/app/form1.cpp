@@ -5,6 +5,7 @@
 
 #include "browser/browser.h"
 #include "commands/commands.h"
+#include "form/command_groups.h"
 #include "form/rules.h"
 #include "program_info.h"
 #include "slideshow/slideshow.h"
@@ -65,16 +66,7 @@ void Form1::Form_Load() {
     c.dirList.setPath(c.host.StartFolder());
     c.HScroll1.setVisible(false);
     c.VScroll1.setVisible(false);
-    c.delBtn.setEnabled(false);
-    c.cpyBtn.setEnabled(false);
-    c.Del.setEnabled(false);
-    c.bmp.setEnabled(false);
-    c.Cpy.setEnabled(false);
-    c.renm.setEnabled(false);
-    c.SetBtn.setEnabled(false);
-    c.autoRn.setEnabled(false);
-    c.stpBtn.setEnabled(false);
-    c.Slider1.setEnabled(false);
+    enable(c, Commands::Picture, false);
 }
 
 void Form1::clipboardWatch() { c.pstBtn.setEnabled(c.host.ClipboardHasBitmap()); }

@@ -1,5 +1,6 @@
 #include "browser/browser.h"
 
+#include "form/command_groups.h"
 #include "form/rules.h"
 
 namespace pictavo {
@@ -10,19 +11,16 @@ namespace {
 void afterListing(FormControls& f) {
     recount(f);
     if (std::stod(f.lstPos) == 0) {
-        f.autoRn.setEnabled(false);
-        f.Slider1.setEnabled(false);
+        enable(f, Commands::Play, false);
     }
 }
 
 }  // namespace
 
 void dirList_Change(FormControls& f) {
-    f.delBtn.setEnabled(false);
-    f.Del.setEnabled(false);
+    enable(f, Commands::Delete, false);
     f.Cpy.setEnabled(false);
-    f.autoRn.setEnabled(false);
-    f.Slider1.setEnabled(false);
+    enable(f, Commands::Play, false);
     f.filList.setPath(f.dirList.path());
     f.Timer1.setEnabled(false);
     afterListing(f);

@@ -1,24 +1,24 @@
 #include "commands/commands.h"
+#include "form/command_groups.h"
 #include "form/rules.h"
 
 namespace pictavo {
 
 namespace {
 
-void copyPicture(FormControls& f, Command& first, Command& second) {
+void copyPicture(FormControls& f) {
     if (!pictureArrivedWhole(f)) return;
     f.host.ClipboardClear();
     f.host.ClipboardSetData(f.Image1.picture());
     f.StatusBar1.setPanelText(1, f.dirList.path() + f.files.Separator() + f.filList.fileName() + kCopiedSuffix);
     if (f.host.ClipboardHasBitmap()) f.pstBtn.setEnabled(true);
-    first.setEnabled(false);
-    second.setEnabled(false);
+    enable(f, Commands::Copy, false);
 }
 
 }  // namespace
 
-void Cpy_Click(FormControls& f) { copyPicture(f, f.Cpy, f.cpyBtn); }
-void cpyBtn_Click(FormControls& f) { copyPicture(f, f.cpyBtn, f.Cpy); }
+void Cpy_Click(FormControls& f) { copyPicture(f); }
+void cpyBtn_Click(FormControls& f) { copyPicture(f); }
 
 void pstBtn_Click(FormControls& f) {
     Picture picture = f.host.ClipboardGetData();
@@ -31,12 +31,10 @@ void pstBtn_Click(FormControls& f) {
     f.Image1.setPicture(std::move(picture), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
     fitViewport(f);
     f.host.SetMousePointer(MousePointer::Default);
-    f.svcomBtn.setEnabled(true);
-    f.bmp.setEnabled(true);
+    enable(f, Commands::Save, true);
     // The view no longer shows the file at picPath: deleting it or making it the wall
     // paper would act on a file the person does not see. Opening a file enables them.
-    f.Del.setEnabled(false);
-    f.delBtn.setEnabled(false);
+    enable(f, Commands::Delete, false);
     f.SetBtn.setEnabled(false);
 }
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "commands/commands.h"
+#include "form/command_groups.h"
 #include "form/rules.h"
 
 namespace pictavo {
@@ -17,13 +18,12 @@ std::string decrementText(const std::string& text) {
     return buffer;
 }
 
-void deletePicture(FormControls& f, Command& first, Command& second) {
+void deletePicture(FormControls& f) {
     if (f.host.MsgBox(kDeleteQuestion, MsgFlags::OkCancelQuestion, std::string(kDeleteTitle)) != MsgResult::Ok) return;
     if (f.files.Dir(f.picPath).empty()) {
         f.host.MsgBox(kAlreadyGoneMessage, MsgFlags::OkOnly);
         f.filList.refresh();
-        first.setEnabled(false);
-        second.setEnabled(false);
+        enable(f, Commands::Delete, false);
         f.SetBtn.setEnabled(false);
         return;
     }
@@ -33,10 +33,8 @@ void deletePicture(FormControls& f, Command& first, Command& second) {
     f.lstTotal = decrementText(f.lstTotal);
     f.lstPos = countText(0);
     showPosition(f);
-    f.delBtn.setEnabled(false);
-    f.Del.setEnabled(false);
+    enable(f, Commands::OnFile, false);
     f.Cpy.setEnabled(false);
-    f.renm.setEnabled(false);
     f.bmp.setEnabled(false);
     f.SetBtn.setEnabled(false);
     f.StatusBar1.setPanelText(1, kDeletedText);
@@ -44,7 +42,7 @@ void deletePicture(FormControls& f, Command& first, Command& second) {
 
 }  // namespace
 
-void Del_Click(FormControls& f) { deletePicture(f, f.Del, f.delBtn); }
-void delBtn_Click(FormControls& f) { deletePicture(f, f.delBtn, f.Del); }
+void Del_Click(FormControls& f) { deletePicture(f); }
+void delBtn_Click(FormControls& f) { deletePicture(f); }
 
 }  // namespace pictavo

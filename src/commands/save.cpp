@@ -1,4 +1,5 @@
 #include "commands/commands.h"
+#include "form/command_groups.h"
 #include "form/rules.h"
 
 namespace pictavo {
@@ -33,8 +34,7 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
         if (f.files.EntryExists(dialog.fileName)) {
             if (f.host.MsgBox(kOverwriteQuestion, MsgFlags::OkCancelExclamation, std::string(kOverwriteTitle)) !=
                 MsgResult::Ok) {
-                f.svcomBtn.setEnabled(true);
-                f.bmp.setEnabled(true);
+                enable(f, Commands::Save, true);
                 f.SetBtn.setEnabled(false);
                 if (command == SaveCommand::Button) f.Cpy.setEnabled(true);
                 return;
@@ -51,8 +51,7 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
         recount(f);
         f.host.MsgBox(kSavedMessage, MsgFlags::OkOnly);
         const bool renamed = command == SaveCommand::Rename;
-        f.svcomBtn.setEnabled(renamed);
-        f.bmp.setEnabled(renamed);
+        enable(f, Commands::Save, renamed);
         f.SetBtn.setEnabled(false);
         if (command == SaveCommand::Button) f.Cpy.setEnabled(true);
     } catch (const HostError&) {

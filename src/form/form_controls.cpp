@@ -1,5 +1,7 @@
 #include "form/form_controls.h"
 
+#include "form/command_groups.h"
+
 namespace pictavo {
 
 FormControls::FormControls(Host& h)
@@ -23,13 +25,10 @@ FormControls::FormControls(Host& h)
     Timer1.setVisible(false);
     Timer1.setInterval(1000);
     filSize.setVisible(false);
-    cpyBtn.setEnabled(false);
-    svcomBtn.setEnabled(false);
-    delBtn.setEnabled(false);
-    SetBtn.setEnabled(false);
-    autoRn.setEnabled(false);
-    stpBtn.setEnabled(false);
-    Slider1.setEnabled(false);
+    // With nothing shown yet, the controls that need a picture start off; their menu
+    // items are turned off by Form_Load.
+    for (const CommandControls& c : commandsOf(*this, Commands::Picture))
+        if (c.control) c.control->setEnabled(false);
 
     // The scroll bars start hidden along the viewport's bottom and right edges.
     const ScrollBarPlaces bars = scrollBarPlaces(Picture1.place());

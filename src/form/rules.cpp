@@ -1,5 +1,7 @@
 #include "form/rules.h"
 
+#include "form/command_groups.h"
+
 #include <cmath>
 #include <iomanip>
 #include <limits>
@@ -108,8 +110,7 @@ void fitViewport(FormControls& f) {
 }
 
 void setBitmapCommands(FormControls& f, bool bitmap) {
-    f.svcomBtn.setEnabled(!bitmap);
-    f.bmp.setEnabled(!bitmap);
+    enable(f, Commands::Save, !bitmap);
     f.SetBtn.setEnabled(bitmap);
 }
 

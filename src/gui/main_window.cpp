@@ -134,6 +134,12 @@ void MainWindow::run(const std::function<void()>& event) {
     }
 }
 
+void MainWindow::start(const std::function<void()>& opening) {
+    run([this] { form_.Form_Load(); });
+    show();
+    if (opening) run(opening);
+}
+
 void MainWindow::waitForVisibleRows() {
     const auto& arrival = form_.c.Image1.picture().arrival();
     if (!arrival) return;

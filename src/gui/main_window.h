@@ -40,6 +40,11 @@ public:
     // Runs one event of the model through the form's dispatcher. Events may nest (a
     // handler that opens a modal box runs the box's events inside it).
     void run(const std::function<void()>& event);
+    // Starts the program's window: Form_Load, the window shown (its first Form_Resize and
+    // Form_Activate), then `opening`, what the program was started with, as one event. The
+    // first layout may turn commands off, so a file opened before it would be left without
+    // the commands that a click on it gives.
+    void start(const std::function<void()>& opening = {});
 
     [[nodiscard]] const Units& units() const { return units_; }
     // The window's size at the design client area.

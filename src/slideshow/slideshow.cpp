@@ -1,24 +1,17 @@
 #include "slideshow/slideshow.h"
 
+#include "form/command_groups.h"
 #include "form/rules.h"
 
 namespace pictavo {
 
 namespace {
 
-// The commands of a shown file with no show running, as after the end or a Stop.
-void restoreFileCommands(FormControls& f) {
-    f.delBtn.setEnabled(true);
-    f.Del.setEnabled(true);
-    f.renm.setEnabled(true);
-}
-
 void endShow(FormControls& f) {
-    f.Timer1.setEnabled(false);
-    f.autoRn.setEnabled(false);
-    f.stpBtn.setEnabled(false);
-    f.Slider1.setEnabled(false);
-    restoreFileCommands(f);
+    enable(f, Commands::Show, false);
+    // Play is off already while a show runs: only its slider goes off here.
+    enable(f, Commands::Play, false);
+    enable(f, Commands::OnFile, true);
     setBitmapCommands(f, isBitmapPath(f.picPath));
 }
 
@@ -45,12 +38,9 @@ void Timer1_Timer(FormControls& f) {
 }
 
 void stpBtn_Click(FormControls& f) {
-    f.Timer1.setEnabled(false);
-    f.stpBtn.setEnabled(false);
-    restoreFileCommands(f);
-    const bool more = f.lstTotal != f.lstPos;
-    f.autoRn.setEnabled(more);
-    f.Slider1.setEnabled(more);
+    enable(f, Commands::Show, false);
+    enable(f, Commands::OnFile, true);
+    enable(f, Commands::Play, f.lstTotal != f.lstPos);
     setBitmapCommands(f, isBitmapPath(f.picPath));
 }
 

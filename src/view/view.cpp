@@ -1,5 +1,6 @@
 #include "view/view.h"
 
+#include "form/command_groups.h"
 #include "form/rules.h"
 
 #include <utility>
@@ -14,12 +15,9 @@ void loadFailed(FormControls& f) {
     f.filList.refresh();
     // Nothing to clear when the folder lists no file any more.
     if (f.filList.listCount() > 0) f.filList.setSelected(0, false);
-    f.Timer1.setEnabled(false);
-    f.stpBtn.setEnabled(false);
-    f.delBtn.setEnabled(false);
-    f.Del.setEnabled(false);
-    f.cpyBtn.setEnabled(false);
-    f.Cpy.setEnabled(false);
+    enable(f, Commands::Show, false);
+    enable(f, Commands::Delete, false);
+    enable(f, Commands::Copy, false);
     // Re-read the folder list rather than move the focus to it: a person stepping through
     // the files with the arrow keys keeps the focus in the file list.
     f.dirList.refresh();
@@ -45,8 +43,7 @@ void filList_Click(FormControls& f) {
         if (!f.Timer1.enabled()) {
             setBitmapCommands(f, bitmap);
         } else {
-            f.svcomBtn.setEnabled(false);
-            f.bmp.setEnabled(false);
+            enable(f, Commands::Save, false);
             f.SetBtn.setEnabled(bitmap);
             f.renm.setEnabled(false);
         }
@@ -55,20 +52,11 @@ void filList_Click(FormControls& f) {
         f.StatusBar1.setPanelText(1, f.dirList.path() + sep + f.filList.fileName());
         f.StatusBar1.setPanelText(2, f.filSize.text());
 
-        if (!f.Timer1.enabled()) {
-            f.delBtn.setEnabled(true);
-            f.Del.setEnabled(true);
-            f.renm.setEnabled(true);
-            const bool last = f.lstPos == f.lstTotal;
-            f.autoRn.setEnabled(!last);
-            f.Slider1.setEnabled(!last);
-        } else {
-            f.delBtn.setEnabled(false);
-            f.Del.setEnabled(false);
-            f.renm.setEnabled(false);
-        }
-        f.cpyBtn.setEnabled(true);
-        f.Cpy.setEnabled(true);
+        // A show steps to another file at the next tick: what acts on the file waits.
+        const bool showRunning = f.Timer1.enabled();
+        enable(f, Commands::OnFile, !showRunning);
+        if (!showRunning) enable(f, Commands::Play, f.lstPos != f.lstTotal);
+        enable(f, Commands::Copy, true);
     } catch (const HostError&) {
         loadFailed(f);
     }

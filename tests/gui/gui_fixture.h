@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QTest>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/form1.h"
@@ -35,11 +36,11 @@ protected:
     Form1 form{host};
     std::unique_ptr<gui::MainWindow> window;
 
-    // Form_Load, then the window shown at its design size.
-    void start() {
+    // Started as the program starts: Form_Load, the window shown at its design size, and
+    // `opening` (what the program was started with) where there is one.
+    void start(const std::function<void()>& opening = {}) {
         window = std::make_unique<gui::MainWindow>(form);
-        window->run([this] { form.Form_Load(); });
-        window->show();
+        window->start(opening);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         settle();
     }

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "app/open_path.h"
 #include "gui/about_dialog.h"
 #include "gui_fixture.h"
 #include "imaging/picture_reader.h"
@@ -168,6 +169,27 @@ TEST_F(GuiTest, OpeningAPictureShowsItsCommandsCountAndStatus) {
     EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("2/2"));
     EXPECT_TRUE(widget("svcomBtn")->isEnabled());
     EXPECT_FALSE(widget("autoRn")->isEnabled()) << "the last file has no next one";
+}
+
+TEST_F(GuiTest, StartedWithAPictureItsCommandsAreThoseOfAClickOnIt) {
+    writePicture(host.startFolder() / "b.jpg", 40, 30);
+    writePicture(host.startFolder() / "c.jpg", 40, 30);
+    std::string why = "not opened";
+    start([&] { why = openStartPath(form.c, host.hostPath(host.startFolder() / "c.jpg")); });
+    ASSERT_EQ(why, "");
+    EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("2/2"));
+
+    auto commands = [&] {
+        std::string states;
+        for (Control* c : form.c.tabOrder())
+            states += c->name() + (widget(c->name().c_str())->isEnabled() ? "+ " : "- ");
+        for (MenuItem* m : form.c.menuEntries())
+            states += m->name() + (widget<QAction>(m->name().c_str())->isEnabled() ? "+ " : "- ");
+        return states;
+    };
+    const std::string started = commands();
+    clickRow("filList", 1);
+    EXPECT_EQ(started, commands());
 }
 
 TEST_F(GuiTest, OnceAPictureIsPaintedTheNextFileIsDecodedAhead) {

@@ -99,7 +99,7 @@ TEST(WindowsPaths, MapOntoTheDriveFoldersAndBack) {
 }
 
 TEST(WindowsPaths, ParentOfADriveRootIsTheRootItself) {
-    // As on Windows, ".." at a drive's root stays on that drive: no path in Windows syntax
+    // ".." at a drive's root stays on that drive: no path in Windows syntax
     // may reach a file outside the folder that stands for the drive.
     TestHost host(PathSyntax::Windows);
     writeBytes(host.root() / "c" / "inside.jpg", "x");

@@ -114,7 +114,7 @@ fs::path FileSystem::toNative(const std::string& hostPath) const {
     if (syntax_ == PathSyntax::Posix) return fs::path(hostPath);
     const Volume* v = volumeOf(hostPath);
     if (!v) throw HostError("Path not found: " + hostPath);
-    // ".." never climbs above the drive's root, as on Windows.
+    // ".." never climbs above the drive's root, so no path leaves the folder that stands for it.
     fs::path native = v->root;
     const auto rest = std::string_view(hostPath).substr(2);
     for (const auto& part : splitParts(rest, '\\')) native /= part;

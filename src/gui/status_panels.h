@@ -1,7 +1,7 @@
 #pragma once
 // StatusBar1: four permanent panels (message, size, date, time) at their design widths.
-// The panels are placed by hand rather than by QStatusBar's layout so that, as with the
-// original status bar, a narrow window clips them instead of refusing to shrink.
+// The panels are placed by hand rather than by QStatusBar's layout so that a narrow window
+// clips them instead of refusing to shrink.
 
 #include <QLabel>
 #include <QStatusBar>

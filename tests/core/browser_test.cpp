@@ -8,17 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/form_fixture.h"
+#include "support/core_test.h"
 #include "support/permissions.h"
-
-namespace fs = std::filesystem;
-using namespace pictavo;
-using pictavo::test::FormFixture;
-using pictavo::test::PermissionsEnforced;
-using pictavo::test::solidPicture;
-using pictavo::test::syntaxName;
-using pictavo::test::writeBytes;
-using pictavo::test::writePicture;
 
 namespace {
 

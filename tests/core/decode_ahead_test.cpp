@@ -13,15 +13,8 @@
 
 #include "form/rules.h"
 #include "imaging/picture_reader.h"
-#include "support/form_fixture.h"
+#include "support/core_test.h"
 #include "view/view.h"
-
-namespace fs = std::filesystem;
-using namespace pictavo;
-using pictavo::test::FormFixture;
-using pictavo::test::readBytes;
-using pictavo::test::writeBytes;
-using pictavo::test::writePicture;
 
 namespace {
 

@@ -14,20 +14,8 @@
 #include "files/natural_order.h"
 #include "files/wildcard.h"
 #include "imaging/jpeg_check.h"
+#include "support/core_test.h"
 #include "support/permissions.h"
-#include "support/test_host.h"
-
-namespace fs = std::filesystem;
-using pictavo::HostError;
-using pictavo::PathSyntax;
-using pictavo::Picture;
-using pictavo::test::readBytes;
-using pictavo::test::TestHost;
-using pictavo::test::writeBytes;
-using pictavo::test::writePicture;
-
-using pictavo::test::PermissionsEnforced;
-using pictavo::test::solidPicture;
 
 namespace {
 
@@ -99,7 +87,7 @@ TEST(WindowsPaths, MapOntoTheDriveFoldersAndBack) {
 }
 
 TEST(WindowsPaths, ParentOfADriveRootIsTheRootItself) {
-    // As on Windows, ".." at a drive's root stays on that drive: no path in Windows syntax
+    // ".." at a drive's root stays on that drive: no path in Windows syntax
     // may reach a file outside the folder that stands for the drive.
     TestHost host(PathSyntax::Windows);
     writeBytes(host.root() / "c" / "inside.jpg", "x");

@@ -21,19 +21,9 @@
 #include "imaging/picture_reader.h"
 #include "platform/system_parameters.h"
 #include "slideshow/slideshow.h"
-#include "support/form_fixture.h"
+#include "support/core_test.h"
 #include "support/hostile_corpus.h"
 #include "view/view.h"
-
-namespace fs = std::filesystem;
-using namespace pictavo;
-using pictavo::test::FormFixture;
-using pictavo::test::HostileEntry;
-using pictavo::test::Outcome;
-using pictavo::test::readBytes;
-using pictavo::test::TestHost;
-using pictavo::test::writeBytes;
-using pictavo::test::writePicture;
 
 namespace {
 

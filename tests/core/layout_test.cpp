@@ -7,12 +7,7 @@
 #include <optional>
 
 #include "form/layout.h"
-#include "support/form_fixture.h"
-
-namespace fs = std::filesystem;
-using namespace pictavo;
-using pictavo::test::FormFixture;
-using pictavo::test::writePicture;
+#include "support/core_test.h"
 
 namespace {
 

@@ -10,13 +10,7 @@
 #include <random>
 
 #include "files/natural_order.h"
-#include "support/test_host.h"
-
-namespace fs = std::filesystem;
-using pictavo::Picture;
-using pictavo::test::readBytes;
-using pictavo::test::TestHost;
-using pictavo::test::writeBytes;
+#include "support/core_test.h"
 
 namespace {
 

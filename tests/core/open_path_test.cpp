@@ -6,14 +6,7 @@
 #include <filesystem>
 
 #include "app/open_path.h"
-#include "support/form_fixture.h"
-
-namespace fs = std::filesystem;
-using namespace pictavo;
-using pictavo::test::FormFixture;
-using pictavo::test::syntaxName;
-using pictavo::test::writeBytes;
-using pictavo::test::writePicture;
+#include "support/core_test.h"
 
 namespace {
 

@@ -13,10 +13,7 @@
 
 #include "imaging/decode_ahead.h"
 #include "imaging/picture_reader.h"
-#include "support/test_host.h"
-
-namespace fs = std::filesystem;
-using namespace pictavo;
+#include "support/core_test.h"
 
 namespace {
 

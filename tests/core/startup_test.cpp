@@ -7,15 +7,7 @@
 #include <memory>
 
 #include "app/about_box.h"
-#include "support/form_fixture.h"
-
-namespace fs = std::filesystem;
-using namespace pictavo;
-using pictavo::test::FormFixture;
-using pictavo::test::solidPicture;
-using pictavo::test::syntaxName;
-using pictavo::test::writeBytes;
-using pictavo::test::writePicture;
+#include "support/core_test.h"
 
 namespace {
 

@@ -10,19 +10,9 @@
 #include <random>
 
 #include "form/rules.h"
-#include "support/form_fixture.h"
+#include "support/core_test.h"
 #include "support/permissions.h"
 #include "view/view.h"
-
-namespace fs = std::filesystem;
-using namespace pictavo;
-using pictavo::test::FormFixture;
-using pictavo::test::PermissionsEnforced;
-using pictavo::test::readBytes;
-using pictavo::test::solidPicture;
-using pictavo::test::syntaxName;
-using pictavo::test::writeBytes;
-using pictavo::test::writePicture;
 
 namespace {
 

@@ -1,0 +1,219 @@
+#pragma once
+// What every row of the benchmark shares: the settings, timing and medians, the table, the
+// generated pictures and folders, the references, and the real main window in this process.
+
+#include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+#include <chrono>
+#include <cstddef>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/form1.h"
+#include "gui/main_window.h"
+#include "imaging/decode_ahead.h"
+#include "support/test_host.h"
+
+namespace bench {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using pictavo::Form1;
+using pictavo::PathSyntax;
+using pictavo::test::TestHost;
+
+// --- settings --------------------------------------------------------------------------
+
+struct Settings {
+    fs::path data;
+    bool million = false;
+    bool quick = false;
+    std::vector<std::string> only;  // ids of the rows to run; all when empty
+    int runs = 7;
+    // Picture sizes and folder sizes; --quick shrinks them.
+    int photoW = 6000, photoH = 4000;   // 24 MP
+    int largeW = 12500, largeH = 8000;  // 100 MP
+    int folderMatching = 100000, folderOther = 20000;
+    std::string pattern = "*.jpg*;*.bmp*;*.gif*";
+};
+
+extern Settings settings;
+extern fs::path binDir;
+
+// --- measuring -------------------------------------------------------------------------
+
+double msSince(Clock::time_point start);
+// The median of the runs after one warm-up; each run returns its own time, so that set-up
+// between runs is not counted.
+double median(const std::function<double()>& run);
+// Ours and its reference in turns, each run of one beside a run of the other, so that a
+// change in the machine's load (other programs) falls on both alike. The two medians.
+std::pair<double, double> medians(const std::function<double()>& ours, const std::function<double()>& reference);
+double timed(const std::function<void()>& work);
+long statusKiB(const char* field);
+// Lets the peak resident size start again from the present size.
+void resetPeak();
+
+// --- the table -------------------------------------------------------------------------
+
+struct Row {
+    std::string id, what;
+    double ours = 0, reference = 0;
+    std::string unit;
+    double goal = 0;  // highest ratio that meets the goal; 0: reported only
+};
+
+extern std::vector<Row> table;
+
+void printTable();
+
+// --- generated data --------------------------------------------------------------------
+
+// A folder of photos, made once.
+fs::path photoFolder(const std::string& name, int count, int width, int height);
+// A camera's folder: matching pictures with both letter cases of the extension, and side
+// files that do not match. Empty files: listing never opens them. Made once.
+fs::path manyFolder(const std::string& name, int matching, int other);
+fs::path emptyFolder();
+
+constexpr int kSteps = 50;
+
+// 50 different photos of 24 MP for stepping through, made once.
+fs::path stepFolder();
+
+// "24 MP" for a picture size (--quick makes small ones).
+std::string megapixels(int width, int height);
+
+// --- references ------------------------------------------------------------------------
+
+// libjpeg-turbo alone: read the file and decode it to a 32-bit buffer.
+double turboDecode(const fs::path& file);
+// One readdir of the folder: folders apart, the rest matched, both sorted naturally.
+double scanFolder(const fs::path& folder, std::size_t* matched = nullptr);
+
+// --- processes -------------------------------------------------------------------------
+
+// Starts a program with extra environment and waits for it to end; the time of its life.
+double runProcess(const fs::path& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& extraEnv, std::string* output = nullptr);
+
+// --- the program in this process -------------------------------------------------------
+
+// Counts the paints of one widget, and tells of each when asked to.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    std::function<void()> onPaint;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            if (onPaint) onPaint();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The real main window over a host whose dialogs are scripted, started as the program
+// starts, shown offscreen.
+struct Program {
+    TestHost host{PathSyntax::Posix};
+    Form1 form{host};
+    pictavo::gui::MainWindow window{form};
+    PaintCounter picturePaints;
+    QWidget* picture = nullptr;
+    QAbstractItemView* files = nullptr;
+
+    Program() {
+        window.run([this] { form.Form_Load(); });
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window)) std::puts("warning: the window was not exposed");
+        picture = window.findChild<QWidget*>(QStringLiteral("Picture1"));
+        files = window.findChild<QAbstractItemView*>(QStringLiteral("filList"));
+        picture->installEventFilter(&picturePaints);
+        settle();
+    }
+
+    static void settle() {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    }
+
+    void open(const fs::path& folder) {
+        window.run([&] { form.c.dirList.setPath(host.hostPath(folder)); });
+        settle();
+    }
+
+    // Runs the event loop until the picture has been painted again.
+    void waitForPicture(int paintsBefore) {
+        const auto start = Clock::now();
+        while (picturePaints.paints == paintsBefore && msSince(start) < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+
+    // A person's click on a row of the file list, until the picture is painted.
+    double clickToPainted(int row) {
+        files->scrollTo(files->model()->index(row, 0));
+        const QRect r = files->visualRect(files->model()->index(row, 0));
+        const int before = picturePaints.paints;
+        const auto start = Clock::now();
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, r.center());
+        waitForPicture(before);
+        return msSince(start);
+    }
+
+    // The person's key on the file list, until the picture is painted.
+    double keyToPainted(Qt::Key key) {
+        const int before = picturePaints.paints;
+        const auto start = Clock::now();
+        QTest::keyClick(files, key);
+        waitForPicture(before);
+        return msSince(start);
+    }
+
+    // The person looks at the picture for a while; the window is idle meanwhile.
+    static void rest(int ms) {
+        const auto start = Clock::now();
+        while (msSince(start) < ms) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(1);
+        }
+    }
+
+    void decodeAhead(bool on) {
+        window.setDecodeAhead(on);
+        if (!on) host.files().pictures().setAheadBudget(pictavo::defaultAheadBudget());  // lets go of everything held
+    }
+
+    void reportMessages() {
+        for (const auto& m : host.messages) std::printf("warning: the program said \"%s\"\n", m.prompt.c_str());
+        host.messages.clear();
+    }
+};
+
+// --- the rows --------------------------------------------------------------------------
+
+struct Benchmarks {
+    Program& program;
+};
+
+// Each adds its rows to the table.
+void benchOpen(Benchmarks& b);            // B1 B2: opening a picture
+void benchFolder(Benchmarks& b);          // B3: entering a folder
+void benchStart(Benchmarks& b);           // B4: start-up
+void benchSave(Benchmarks& b);            // B5: saving as bitmap
+void benchResident(Benchmarks& b);        // B6: memory with a picture shown
+void benchSlideShow(Benchmarks& b);       // B7: the slide show
+void benchAhead(Benchmarks& b);           // A1 A2 A3 A4: decoding ahead after a rest
+void benchHold(Benchmarks& b);            // A5: the arrow key held
+void benchSteppingMemory(Benchmarks& b);  // A6: memory while stepping
+
+// The child processes of the memory rows (B6, A6): each prints its figures.
+int residentChild(const fs::path& folder);
+int steppingChild(const fs::path& folder);
+
+}  // namespace bench

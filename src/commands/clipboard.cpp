@@ -8,7 +8,8 @@ namespace {
 void copyPicture(FormControls& f, Command& first, Command& second) {
     f.host.ClipboardClear();
     f.host.ClipboardSetData(f.Image1.picture());
-    f.StatusBar1.setPanelText(1, f.dirList.path() + f.files.Separator() + f.filList.fileName() + kCopiedSuffix);
+    f.StatusBar1.setPanelText(
+        1, f.dirList.path() + f.files.Separator() + f.filList.fileName() + translated(kCopiedSuffix));
     if (f.host.ClipboardHasBitmap()) f.pstBtn.setEnabled(true);
     first.setEnabled(false);
     second.setEnabled(false);

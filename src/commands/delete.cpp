@@ -18,9 +18,11 @@ std::string decrementText(const std::string& text) {
 }
 
 void deletePicture(FormControls& f, Command& first, Command& second) {
-    if (f.host.MsgBox(kDeleteQuestion, MsgFlags::OkCancelQuestion, std::string(kDeleteTitle)) != MsgResult::Ok) return;
+    if (f.host.MsgBox(translated(kDeleteQuestion), MsgFlags::OkCancelQuestion, translated(kDeleteTitle)) !=
+        MsgResult::Ok)
+        return;
     if (f.files.Dir(f.picPath).empty()) {
-        f.host.MsgBox(kAlreadyGoneMessage, MsgFlags::OkOnly);
+        f.host.MsgBox(translated(kAlreadyGoneMessage), MsgFlags::OkOnly);
         f.filList.refresh();
         first.setEnabled(false);
         second.setEnabled(false);
@@ -39,7 +41,7 @@ void deletePicture(FormControls& f, Command& first, Command& second) {
     f.renm.setEnabled(false);
     f.bmp.setEnabled(false);
     f.SetBtn.setEnabled(false);
-    f.StatusBar1.setPanelText(1, kDeletedText);
+    f.StatusBar1.setPanelText(1, translated(kDeletedText));
 }
 
 }  // namespace

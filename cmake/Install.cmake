@@ -33,7 +33,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # they come with libqt6gui6, which the computed dependencies already name. The Japanese
 # messages need a font that has their glyphs.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
-# Setting the GNOME-family wall paper runs the gsettings tool.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libglib2.0-bin")
+# Setting the GNOME-family wall paper runs the gsettings tool; Qt's own translations put the
+# buttons of its boxes and dialogs in the person's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libglib2.0-bin, qt6-translations-l10n")
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -14,6 +14,7 @@
 
 #include "app/form1.h"
 #include "app/open_path.h"
+#include "base/translation.h"
 #include "gui/about_dialog.h"
 #include "gui/first_paint_exit.h"
 #include "gui/icons.h"
@@ -98,6 +99,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QString::fromLatin1(pictavo::kProgramTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(pictavo::kProgramVersion));
     QApplication::setWindowIcon(pictavo::gui::programIcon());
+    // Chosen once, before any window or text is made.
+    const pictavo::Translation translation(pictavo::systemLanguage());
     pictavo::gui::exitAfterFirstPaintWhenAsked();
 
     // What is left once Qt has taken its own options: at most one path, as raw bytes.

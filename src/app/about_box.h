@@ -4,13 +4,14 @@
 #include <array>
 #include <string>
 
+#include "base/translation.h"
 #include "controls/controls.h"
 #include "platform/host.h"
 #include "program_info.h"
 
 namespace pictavo::about {
 
-inline constexpr const char* kTitle = "バージョン情報";
+inline constexpr const char* kTitle = QT_TRANSLATE_NOOP("pictavo", "バージョン情報");
 inline constexpr float kClientWidth = 3465;
 inline constexpr float kClientHeight = 2025;
 inline constexpr Place kFrame{150, 75, 3195, 1800};

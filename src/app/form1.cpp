@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 
+#include "base/translation.h"
 #include "browser/browser.h"
 #include "commands/commands.h"
 #include "form/command_groups.h"
@@ -114,8 +115,8 @@ void Form1::Form_Resize() {
 }
 
 void Form1::Cls_Click() {
-    if (c.host.MsgBox("プログラムを終了します。", MsgFlags::OkCancelInformation, std::string(kProgramTitle)) !=
-        MsgResult::Ok)
+    if (c.host.MsgBox(translated(QT_TRANSLATE_NOOP("pictavo", "プログラムを終了します。")),
+                      MsgFlags::OkCancelInformation, std::string(kProgramTitle)) != MsgResult::Ok)
         return;
     // Our copied picture must not outlive the program; what another program copied since
     // is the person's, and stays.

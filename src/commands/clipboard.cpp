@@ -10,7 +10,8 @@ void copyPicture(FormControls& f) {
     if (!pictureArrivedWhole(f)) return;
     f.host.ClipboardClear();
     f.host.ClipboardSetData(f.Image1.picture());
-    f.StatusBar1.setPanelText(1, f.dirList.path() + f.files.Separator() + f.filList.fileName() + kCopiedSuffix);
+    f.StatusBar1.setPanelText(
+        1, f.dirList.path() + f.files.Separator() + f.filList.fileName() + translated(kCopiedSuffix));
     if (f.host.ClipboardHasBitmap()) f.pstBtn.setEnabled(true);
     enable(f, Commands::Copy, false);
 }

@@ -1,20 +1,24 @@
 #pragma once
 // The picture file commands: save as bitmap, rename by saving, delete, copy and paste.
 
+#include "base/translation.h"
 #include "form/form_controls.h"
 
 namespace pictavo {
 
-inline constexpr const char* kBitmapNotice = "現在のディスプレイの解像度で\nﾋﾞｯﾄﾏｯﾌﾟが作成されます";
-inline constexpr const char* kOverwriteQuestion = "同じファイル名が存在します。\n上書き保存しますか？";
-inline constexpr const char* kOverwriteTitle = "ファイルの保存";
-inline constexpr const char* kSavedMessage = "ファイルは保存されました";
-inline constexpr const char* kSaveFailedMessage = "ファイルを保存できませんでした。";
-inline constexpr const char* kDeleteQuestion = "このｲﾒｰｼﾞを削除しますか？";
-inline constexpr const char* kDeleteTitle = "ﾌｧｲﾙ削除";
-inline constexpr const char* kAlreadyGoneMessage = "このファイルは既に存在しません";
-inline constexpr const char* kDeletedText = "このイメージは削除されました";
-inline constexpr const char* kCopiedSuffix = "はコピーされました";
+inline constexpr const char* kBitmapNotice =
+    QT_TRANSLATE_NOOP("pictavo", "現在のディスプレイの解像度で\nﾋﾞｯﾄﾏｯﾌﾟが作成されます");
+inline constexpr const char* kOverwriteQuestion =
+    QT_TRANSLATE_NOOP("pictavo", "同じファイル名が存在します。\n上書き保存しますか？");
+inline constexpr const char* kOverwriteTitle = QT_TRANSLATE_NOOP("pictavo", "ファイルの保存");
+inline constexpr const char* kSavedMessage = QT_TRANSLATE_NOOP("pictavo", "ファイルは保存されました");
+inline constexpr const char* kSaveFailedMessage = QT_TRANSLATE_NOOP("pictavo", "ファイルを保存できませんでした。");
+inline constexpr const char* kDeleteQuestion = QT_TRANSLATE_NOOP("pictavo", "このｲﾒｰｼﾞを削除しますか？");
+inline constexpr const char* kDeleteTitle = QT_TRANSLATE_NOOP("pictavo", "ﾌｧｲﾙ削除");
+inline constexpr const char* kAlreadyGoneMessage = QT_TRANSLATE_NOOP("pictavo", "このファイルは既に存在しません");
+inline constexpr const char* kDeletedText = QT_TRANSLATE_NOOP("pictavo", "このイメージは削除されました");
+//: Follows the copied file's path with nothing between them.
+inline constexpr const char* kCopiedSuffix = QT_TRANSLATE_NOOP("pictavo", "はコピーされました");
 
 void bmp_Click(FormControls& f);
 void svcomBtn_Click(FormControls& f);

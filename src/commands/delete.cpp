@@ -19,9 +19,11 @@ std::string decrementText(const std::string& text) {
 }
 
 void deletePicture(FormControls& f) {
-    if (f.host.MsgBox(kDeleteQuestion, MsgFlags::OkCancelQuestion, std::string(kDeleteTitle)) != MsgResult::Ok) return;
+    if (f.host.MsgBox(translated(kDeleteQuestion), MsgFlags::OkCancelQuestion, translated(kDeleteTitle)) !=
+        MsgResult::Ok)
+        return;
     if (f.files.Dir(f.picPath).empty()) {
-        f.host.MsgBox(kAlreadyGoneMessage, MsgFlags::OkOnly);
+        f.host.MsgBox(translated(kAlreadyGoneMessage), MsgFlags::OkOnly);
         f.filList.refresh();
         enable(f, Commands::Delete, false);
         f.SetBtn.setEnabled(false);
@@ -37,7 +39,7 @@ void deletePicture(FormControls& f) {
     f.Cpy.setEnabled(false);
     f.bmp.setEnabled(false);
     f.SetBtn.setEnabled(false);
-    f.StatusBar1.setPanelText(1, kDeletedText);
+    f.StatusBar1.setPanelText(1, translated(kDeletedText));
 }
 
 }  // namespace

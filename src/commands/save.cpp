@@ -10,7 +10,7 @@ enum class SaveCommand { Menu, Button, Rename };
 
 void saveAsBitmap(FormControls& f, SaveCommand command) {
     if (!pictureArrivedWhole(f)) return;
-    if (command != SaveCommand::Rename) f.host.MsgBox(kBitmapNotice, MsgFlags::OkOnly);
+    if (command != SaveCommand::Rename) f.host.MsgBox(translated(kBitmapNotice), MsgFlags::OkOnly);
     auto& dialog = f.CommonDialog1;
     dialog.cancelError = true;
     // A cancelled dialog ends the command silently.
@@ -32,8 +32,8 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
     // has the name (a link, a FIFO, a folder) is asked about before anything happens.
     try {
         if (f.files.EntryExists(dialog.fileName)) {
-            if (f.host.MsgBox(kOverwriteQuestion, MsgFlags::OkCancelExclamation, std::string(kOverwriteTitle)) !=
-                MsgResult::Ok) {
+            if (f.host.MsgBox(translated(kOverwriteQuestion), MsgFlags::OkCancelExclamation,
+                              translated(kOverwriteTitle)) != MsgResult::Ok) {
                 enable(f, Commands::Save, true);
                 f.SetBtn.setEnabled(false);
                 if (command == SaveCommand::Button) f.Cpy.setEnabled(true);
@@ -42,14 +42,14 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
         }
         f.files.SavePicture(f.Image1.picture(), dialog.fileName);
     } catch (const HostError& e) {
-        f.host.MsgBox(std::string(kSaveFailedMessage) + "\n" + e.what(), MsgFlags::OkOnly);
+        f.host.MsgBox(translated(kSaveFailedMessage) + "\n" + e.what(), MsgFlags::OkOnly);
         return;
     }
     // The file is written; a list that cannot be re-read now ends the command quietly.
     try {
         f.filList.refresh();
         recount(f);
-        f.host.MsgBox(kSavedMessage, MsgFlags::OkOnly);
+        f.host.MsgBox(translated(kSavedMessage), MsgFlags::OkOnly);
         const bool renamed = command == SaveCommand::Rename;
         enable(f, Commands::Save, renamed);
         f.SetBtn.setEnabled(false);

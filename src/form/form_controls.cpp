@@ -1,6 +1,7 @@
 #include "form/form_controls.h"
 
 #include "form/command_groups.h"
+#include "base/translation.h"
 
 namespace pictavo {
 
@@ -11,15 +12,15 @@ FormControls::FormControls(Host& h)
       dirList("dirList", kFolderListDesign, files),
       filList("filList", kFileListDesign, files, kFilePattern) {
     CommonDialog1.initDir = h.StartFolder();
-    pstBtn.setToolTip("Paste from clipboard");
-    cpyBtn.setToolTip("Copy to clipboard");
-    svcomBtn.setToolTip("change to bitmap");
-    delBtn.setToolTip("Delete");
-    SetBtn.setToolTip("Set wall paper");
-    UnsetBtn.setToolTip("Delete wall paper");
-    autoRn.setToolTip("Play");
-    stpBtn.setToolTip("Stop");
-    Slider1.setToolTip("Speed(1-3sec)");
+    pstBtn.setToolTip(translated(QT_TRANSLATE_NOOP("pictavo", "Paste from clipboard")));
+    cpyBtn.setToolTip(translated(QT_TRANSLATE_NOOP("pictavo", "Copy to clipboard")));
+    svcomBtn.setToolTip(translated(QT_TRANSLATE_NOOP("pictavo", "change to bitmap")));
+    delBtn.setToolTip(translated(QT_TRANSLATE_NOOP("pictavo", "Delete")));
+    SetBtn.setToolTip(translated(QT_TRANSLATE_NOOP("pictavo", "Set wall paper")));
+    UnsetBtn.setToolTip(translated(QT_TRANSLATE_NOOP("pictavo", "Delete wall paper")));
+    autoRn.setToolTip(translated(QT_TRANSLATE_NOOP("pictavo", "Play")));
+    stpBtn.setToolTip(translated(QT_TRANSLATE_NOOP("pictavo", "Stop")));
+    Slider1.setToolTip(translated(QT_TRANSLATE_NOOP("pictavo", "Speed(1-3sec)")));
 
     Timer1.setEnabled(false);
     Timer1.setVisible(false);

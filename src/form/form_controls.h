@@ -46,7 +46,8 @@ struct FormControls {
     std::array<Frame, 4> Frame1{Frame{"Frame1", 0, {2325, -90, 2310, 480}}, Frame{"Frame1", 1, {30, -90, 1395, 480}},
                                 Frame{"Frame1", 2, {1500, -90, 750, 480}}, Frame{"Frame1", 3, {4725, -90, 1125, 480}}};
 
-    // The menu bar; the numbers are the control-array indexes.
+    // The menu bar; the numbers are the control-array indexes. The captions are the
+    // commands' own names and read the same in every language: they are not translated.
     MenuItem Version{"Version", "Version", 1};
     MenuItem Edit{"Edit", "Edit", 2};
     MenuItem bmp{"bmp", "Save for BMP", 3};

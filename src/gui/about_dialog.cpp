@@ -1,5 +1,6 @@
 #include "gui/about_dialog.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
@@ -7,6 +8,7 @@
 #include <algorithm>
 
 #include "app/about_box.h"
+#include "base/translation.h"
 #include "gui/icons.h"
 #include "platform/host.h"
 #include "program_info.h"
@@ -16,8 +18,8 @@ namespace pictavo::gui {
 AboutDialog::AboutDialog(Host& host, Runner run, const Units& units, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setProperty(kFormWindowProperty, true);
-    setWindowTitle(QString::fromUtf8(about::kTitle));
-    setAccessibleName(QString::fromUtf8(about::kTitle));
+    setWindowTitle(translatedQ(about::kTitle));
+    setAccessibleName(translatedQ(about::kTitle));
     // A fixed dialog border: a title and a close control, no minimize or maximize.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -25,7 +27,7 @@ AboutDialog::AboutDialog(Host& host, Runner run, const Units& units, QWidget* pa
 
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setAccessibleName(QStringLiteral("About " PICTAVO_NAME));
+    frame->setAccessibleName(QCoreApplication::translate("pictavo", "About %1").arg(QStringLiteral(PICTAVO_NAME)));
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     frame->setGeometry(units.rect(about::kFrame));
 
@@ -52,7 +54,7 @@ AboutDialog::AboutDialog(Host& host, Runner run, const Units& units, QWidget* pa
 
     auto* image = new QLabel(frame);
     image->setObjectName(QStringLiteral("Image1"));
-    image->setAccessibleName(QStringLiteral("Emblem"));
+    image->setAccessibleName(QCoreApplication::translate("pictavo", "Emblem"));
     image->setPixmap(QPixmap::fromImage(emblem()));
     image->setScaledContents(true);
     image->setGeometry(units.rect(about::kImage));

@@ -1,8 +1,11 @@
 #include "gui/control_widgets.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QSignalBlocker>
 #include <algorithm>
+
+#include "base/translation.h"
 
 namespace pictavo::gui {
 
@@ -11,10 +14,10 @@ namespace {
 // What each group of the top strip outlines, for screen readers.
 const char* frameName(int index) {
     switch (index) {
-        case 0: return "Position and slide show";
-        case 1: return "Picture commands";
-        case 2: return "Wall paper";
-        default: return "Spare group";
+        case 0: return QT_TRANSLATE_NOOP("pictavo", "Position and slide show");
+        case 1: return QT_TRANSLATE_NOOP("pictavo", "Picture commands");
+        case 2: return QT_TRANSLATE_NOOP("pictavo", "Wall paper");
+        default: return QT_TRANSLATE_NOOP("pictavo", "Spare group");
     }
 }
 
@@ -25,7 +28,7 @@ QString nameOf(const Control& control) { return QString::fromStdString(control.n
 GroupFrame::GroupFrame(const Frame& frame, QWidget* parent) : QFrame(parent) {
     setObjectName(nameOf(frame));
     setProperty("index", frame.index());
-    setAccessibleName(QString::fromLatin1(frameName(frame.index())));
+    setAccessibleName(translatedQ(frameName(frame.index())));
     setFrameStyle(QFrame::Box | QFrame::Sunken);
 }
 
@@ -44,7 +47,7 @@ void PictureButton::follow() {
 
 CountBox::CountBox(const TextBox& box, QWidget* parent) : QLineEdit(parent), box_(box) {
     setObjectName(nameOf(box));
-    setAccessibleName(QStringLiteral("Position/count"));
+    setAccessibleName(QCoreApplication::translate("pictavo", "Position/count"));
     setReadOnly(true);
     setAlignment(Qt::AlignCenter);
     setTextMargins(0, 0, 0, 0);
@@ -85,8 +88,9 @@ void SpeedSlider::follow() {
 PanBar::PanBar(const ScrollBar& bar, QWidget* parent)
     : QScrollBar(bar.orientation() == Orientation::Horizontal ? Qt::Horizontal : Qt::Vertical, parent), bar_(bar) {
     setObjectName(nameOf(bar));
-    setAccessibleName(bar.orientation() == Orientation::Horizontal ? QStringLiteral("Pan across")
-                                                                   : QStringLiteral("Pan up and down"));
+    setAccessibleName(bar.orientation() == Orientation::Horizontal
+                          ? QCoreApplication::translate("pictavo", "Pan across")
+                          : QCoreApplication::translate("pictavo", "Pan up and down"));
     setSingleStep(bar.smallChange());
     setPageStep(bar.largeChange());
     // A dragged thumb moves the picture once, when it is let go.

@@ -78,7 +78,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent)
 
     status_ = new StatusPanels(form_.c.StatusBar1, units_, this);
     status_->setObjectName(QStringLiteral("StatusBar1"));
-    status_->setAccessibleName(QStringLiteral("Status"));
+    status_->setAccessibleName(QCoreApplication::translate("pictavo", "Status"));
     status_->setFixedHeight(units_.y(kStatusBarHeightTwips));
     setStatusBar(status_);
     form_.c.StatusBar1.observe([status = QPointer<StatusPanels>(status_)] {
@@ -208,7 +208,7 @@ void MainWindow::buildMenus() {
     auto& c = form_.c;
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("menuBar"));
-    bar->setAccessibleName(QStringLiteral("Menu"));
+    bar->setAccessibleName(QCoreApplication::translate("pictavo", "Menu"));
 
     QMenu* edit = bar->addMenu(QString::fromUtf8(c.Edit.caption()));
     edit->setObjectName(QString::fromStdString(c.Edit.name()));
@@ -239,7 +239,7 @@ void MainWindow::buildMenus() {
     for (const auto& [item, key] : keys) findChild<QAction*>(QString::fromStdString(item->name()))->setShortcut(key);
 
     // Paste has a button only; its key follows the button's state.
-    auto* paste = new QAction(QStringLiteral("Paste from clipboard"), this);
+    auto* paste = new QAction(QCoreApplication::translate("pictavo", "Paste from clipboard"), this);
     paste->setObjectName(QStringLiteral("pasteKey"));
     paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     addAction(paste);
@@ -264,7 +264,7 @@ void MainWindow::buildSurface() {
     pictureView_ = picture;
     picture->onPainted = [this] { pictureShown(); };
     picture->setObjectName(QString::fromStdString(c.Picture1.name()));
-    picture->setAccessibleName(QStringLiteral("Picture"));
+    picture->setAccessibleName(QCoreApplication::translate("pictavo", "Picture"));
     bind(c.Picture1, picture);
     c.Image1.observe([this, p = QPointer<QWidget>(picture)] {
         if (!p) return;
@@ -301,7 +301,7 @@ void MainWindow::buildSurface() {
 
     auto* drives = new DriveBox(c.drvList, surface);
     drives->setObjectName(QString::fromStdString(c.drvList.name()));
-    drives->setAccessibleName(QStringLiteral("Drives"));
+    drives->setAccessibleName(QCoreApplication::translate("pictavo", "Drives"));
     bind(c.drvList, drives);
     connect(drives, &DriveBox::aboutToOpen, this, [this] { run([this] { form_.c.drvList.refreshDrives(); }); });
     // The list's own input handling finishes before the model runs (and perhaps opens a
@@ -313,7 +313,7 @@ void MainWindow::buildSurface() {
 
     auto* folders = new FolderListView(c.dirList, surface);
     folders->setObjectName(QString::fromStdString(c.dirList.name()));
-    folders->setAccessibleName(QStringLiteral("Folders"));
+    folders->setAccessibleName(QCoreApplication::translate("pictavo", "Folders"));
     bind(c.dirList, folders);
     auto rowOf = [this](const QByteArray& path) {
         const auto& rows = form_.c.dirList.rows();
@@ -334,7 +334,7 @@ void MainWindow::buildSurface() {
 
     auto* files = new FileListView(c.filList, surface);
     files->setObjectName(QString::fromStdString(c.filList.name()));
-    files->setAccessibleName(QStringLiteral("Files"));
+    files->setAccessibleName(QCoreApplication::translate("pictavo", "Files"));
     bind(c.filList, files);
     connect(files, &FileListView::rowChosen, this, [this](int row) { waitingRows_.push_back(row); });
     connect(

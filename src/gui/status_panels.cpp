@@ -4,11 +4,15 @@
 #include <QResizeEvent>
 #include <algorithm>
 
+#include "base/translation.h"
+
 namespace pictavo::gui {
 
 namespace {
 constexpr int kGapPixels = 2;
-constexpr const char* kPanelNames[] = {"Message", "File size", "Date", "Time"};
+constexpr const char* kPanelNames[] = {QT_TRANSLATE_NOOP("pictavo", "Message"),
+                                       QT_TRANSLATE_NOOP("pictavo", "File size"), QT_TRANSLATE_NOOP("pictavo", "Date"),
+                                       QT_TRANSLATE_NOOP("pictavo", "Time")};
 }  // namespace
 
 StatusPanels::StatusPanels(const StatusBar& bar, const Units& units, QWidget* parent)
@@ -19,7 +23,7 @@ StatusPanels::StatusPanels(const StatusBar& bar, const Units& units, QWidget* pa
         label->setObjectName(QStringLiteral("StatusBar1_panel%1").arg(i));
         // A screen reader reads the panel's whole text as its name (set as the text
         // changes); what the panel is for is its description.
-        label->setAccessibleDescription(QString::fromLatin1(kPanelNames[i - 1]));
+        label->setAccessibleDescription(translatedQ(kPanelNames[i - 1]));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

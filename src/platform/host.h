@@ -11,9 +11,12 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/translation.h"
 #include "imaging/picture.h"
 
 namespace pictavo {
+
+inline constexpr const char* kSaveDialogTitle = QT_TRANSLATE_NOOP("pictavo", "Bitmapの保存");
 
 enum class MsgFlags : int {
     OkOnly = 0,
@@ -28,7 +31,7 @@ enum class MousePointer : int { Default = 0, Hourglass = 11 };
 
 // Properties of the common save dialog that the save commands set and read.
 struct SaveDialogState {
-    std::string dialogTitle = "Bitmapの保存";
+    std::string dialogTitle = translated(kSaveDialogTitle);
     std::string initDir;   // starting folder; set by the host at start-up
     std::string fileName;  // kept between uses
     std::string filter;    // "desc|pattern|desc|pattern|"

@@ -10,7 +10,7 @@ namespace pictavo {
 namespace {
 
 void loadFailed(FormControls& f) {
-    f.host.MsgBox(kLoadFailedMessage, MsgFlags::OkOnly);
+    f.host.MsgBox(translated(kLoadFailedMessage), MsgFlags::OkOnly);
     f.host.SetMousePointer(MousePointer::Default);
     f.filList.refresh();
     // Nothing to clear when the folder lists no file any more.

@@ -1,11 +1,13 @@
 #pragma once
 // Opening the selected picture, fitting the viewport to it, and panning.
 
+#include "base/translation.h"
 #include "form/form_controls.h"
 
 namespace pictavo {
 
-inline constexpr const char* kLoadFailedMessage = "ファイルを正常にロードできませんでした";
+inline constexpr const char* kLoadFailedMessage =
+    QT_TRANSLATE_NOOP("pictavo", "ファイルを正常にロードできませんでした");
 
 void filList_Click(FormControls& f);
 // The picture on view was found broken after its size was known (its decode failed part

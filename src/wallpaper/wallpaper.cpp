@@ -8,7 +8,7 @@ namespace pictavo {
 namespace {
 void setWallpaper(FormControls& f, const std::string& path) {
     if (f.host.SystemParametersInfoA(os::kSpiSetDeskWallpaper, 0, path, os::kSpifUpdateIniFile) == 0)
-        f.host.MsgBox(kWallpaperFailedMessage, MsgFlags::OkOnly);
+        f.host.MsgBox(translated(kWallpaperFailedMessage), MsgFlags::OkOnly);
 }
 }  // namespace
 

@@ -59,7 +59,7 @@ chmod 700 "$tmp/run"
 make_picture() { convert -size "$1" "$2" "$3" || fail "could not make the test picture $3"; }
 
 # Starts the X server and the program (any NAME=value arguments are added to its
-# environment), waits for the main window and checks its title and size. Sets
+# environment; it speaks Japanese, as under the C locale, unless they name a LANG), waits for the main window and checks its title and size. Sets
 # window, menu_h and app_pid.
 start_pictavo() {
   # -displayfd: the server picks a free display number and writes it once it
@@ -73,7 +73,7 @@ start_pictavo() {
   export DISPLAY="$display"
   unset WAYLAND_DISPLAY
 
-  env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$tmp/run" \
+  env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=C.UTF-8 HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$tmp/run" \
     QT_QPA_PLATFORM=xcb "$@" \
     "$program" "${program_args[@]}" >"$tmp/pictavo.log" 2>&1 &
   app_pid=$!

@@ -127,14 +127,17 @@ int main(int argc, char* argv[]) {
             host, [&window](const std::function<void()>& event) { window.run(event); }, window.units(), parent);
     });
 
-    // A starting folder that cannot be opened is reported, and the window comes up all
-    // the same.
+    // A path that cannot be shown is reported in the window and here, and the window comes
+    // up all the same.
     window.run([&form] { form.Form_Load(); });
     if (startPath) {
         const std::string path = absolutePath(*startPath);
-        std::string why = unreadable(path);
-        if (why.empty()) window.run([&] { why = pictavo::openStartPath(form.c, path); });
-        if (!why.empty()) cannotOpen(*startPath, why);
+        std::string why;
+        window.run([&] { why = pictavo::openStartPath(form.c, path); });
+        if (!why.empty()) {
+            const std::string denied = unreadable(path);
+            cannotOpen(*startPath, denied.empty() ? why : denied);
+        }
     }
     window.show();
     return QApplication::exec();

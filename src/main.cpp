@@ -81,10 +81,12 @@ int main(int argc, char* argv[]) {
                 "eighth of the physical memory.\n",
                 static_cast<long long>(pictavo::defaultAheadBudget() >> 20),
                 static_cast<long long>(pictavo::kAheadBudgetCeilingMiB));
+            std::printf("\nReport bugs at %s\n", pictavo::kBugReportUrl);
             return 0;
         }
         if (arg == "-v" || arg == "--version") {
-            std::printf("%s %s\n", pictavo::kProgramTitle, pictavo::kProgramVersion);
+            std::printf("%s %s\n%s\n%s\n", pictavo::kProgramTitle, pictavo::kProgramVersion, pictavo::kProgramCopyright,
+                        pictavo::kProgramLicence);
             return 0;
         }
     }

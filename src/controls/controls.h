@@ -259,6 +259,8 @@ public:
     // shows like a listed one, while the rows stay as the pattern lists them. Selecting a
     // row or opening another folder forgets it.
     void clickUnlisted(std::string name);
+    // fileName() names such an unlisted file.
+    [[nodiscard]] bool unlistedShown() const { return index_ < 0 && !unlisted_.empty(); }
 
 private:
     FileSystem& files_;

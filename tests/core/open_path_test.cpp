@@ -125,6 +125,18 @@ TEST_P(OpenWith, APictureTheListLeavesOutIsShownWithItsPathAndSize) {
     EXPECT_EQ(c.lstCnt.text(), "1/1");
 }
 
+TEST_P(OpenWith, DeletingAPictureTheListLeavesOutKeepsTheCount) {
+    writePicture(otherFolder() / "listed.jpg", 4, 4);
+    writePicture(otherFolder() / "beach.jpeg", 4, 4);
+    f.start({"home.bmp"});
+    ASSERT_EQ(opened(otherFolder() / "beach.jpeg"), "");
+    f.host.msgBoxAnswers = {MsgResult::Ok};
+    f.click(f.c().delBtn);
+    EXPECT_FALSE(fs::exists(otherFolder() / "beach.jpeg"));
+    EXPECT_EQ(f.c().filList.names(), std::vector<std::string>{"listed.jpg"});
+    EXPECT_EQ(f.c().lstCnt.text(), "0/1");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothSyntaxes, OpenWith, ::testing::Values(PathSyntax::Posix, PathSyntax::Windows), syntaxName);
 
 TEST(OpenWith, ANameThatIsNotUtf8IsOpenedByItsBytes) {

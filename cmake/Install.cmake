@@ -16,7 +16,8 @@ foreach(size 16 24 32 48 64 128 256)
 endforeach()
 
 # The Debian revision of the package; the changelog's newest entry must name this version.
-set(PICTAVO_DEB_VERSION ${PROJECT_VERSION}-1)
+set(PICTAVO_DEB_REVISION 1)
+set(PICTAVO_DEB_VERSION ${PROJECT_VERSION}-${PICTAVO_DEB_REVISION})
 file(STRINGS data/debian/changelog newest_entry LIMIT_COUNT 1)
 if(NOT newest_entry MATCHES "^pictavo \\(${PICTAVO_DEB_VERSION}\\) ")
   message(FATAL_ERROR "data/debian/changelog must begin with the entry of ${PICTAVO_DEB_VERSION}")
@@ -53,7 +54,7 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "saves a picture as a bitmap, deletes pictures to the desktop's trash, copies\n"
        "and pastes pictures through the clipboard, and sets the desktop wall paper.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-string(REGEX REPLACE ".*-" "" CPACK_DEBIAN_PACKAGE_RELEASE ${PICTAVO_DEB_VERSION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${PICTAVO_DEB_REVISION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -15,15 +15,46 @@ foreach(size 16 24 32 48 64 128 256)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 
+# The Debian revision of the package; the changelog's newest entry must name this version.
+set(PICTAVO_DEB_REVISION 1)
+set(PICTAVO_DEB_VERSION ${PROJECT_VERSION}-${PICTAVO_DEB_REVISION})
+file(STRINGS data/debian/changelog newest_entry LIMIT_COUNT 1)
+if(NOT newest_entry MATCHES "^pictavo \\(${PICTAVO_DEB_VERSION}\\) ")
+  message(FATAL_ERROR "data/debian/changelog must begin with the entry of ${PICTAVO_DEB_VERSION}")
+endif()
+
+# The manual page and the changelog, compressed as Debian's policy wants them: gzip -9n
+# (no name or time stamp, so the same sources make the same package). They are built with
+# the program, so that cpack after a build of the program alone finds them.
+set(PICTAVO_VERSION ${PROJECT_VERSION})
+configure_file(data/pictavo.1 pictavo.1 @ONLY)
+find_program(GZIP gzip REQUIRED)
+add_custom_command(
+  OUTPUT pictavo.1.gz changelog.Debian.gz
+  COMMAND ${GZIP} -9nc ${CMAKE_CURRENT_BINARY_DIR}/pictavo.1 > pictavo.1.gz
+  COMMAND ${GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/data/debian/changelog > changelog.Debian.gz
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/pictavo.1 data/debian/changelog
+  VERBATIM)
+add_custom_target(pictavo_docs DEPENDS pictavo.1.gz changelog.Debian.gz)
+add_dependencies(pictavo pictavo_docs)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/pictavo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES data/debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pictavo)
+install(FILES data/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME pictavo)
+
 set(CPACK_PACKAGE_NAME pictavo)
 set(CPACK_PACKAGE_VENDOR "Pictavo")
 set(CPACK_PACKAGE_CONTACT "Pictavo developers <developers@pictavo.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Small, fast picture viewer and picture-file tool")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Browses folders and shows JPEG, BMP and GIF pictures at their natural size; runs a slide\n"
-    "show; saves a picture as a bitmap; deletes to the trash; copies and pastes pictures through\n"
-    "the clipboard; sets the desktop wall paper.")
+# One string (a list of several would be joined with ";"), in lines that dpkg shows as
+# they are: at most 80 characters with the space it puts before each.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "Browses folders and shows JPEG, BMP and GIF pictures at their natural size,\n"
+       "with scroll bars to pan a large photo. Runs a slide show through a folder,\n"
+       "saves a picture as a bitmap, deletes pictures to the desktop's trash, copies\n"
+       "and pastes pictures through the clipboard, and sets the desktop wall paper.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${PICTAVO_DEB_REVISION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -83,10 +83,12 @@ int main(int argc, char* argv[]) {
                 "eighth of the physical memory.\n",
                 static_cast<long long>(pictavo::defaultAheadBudget() >> 20),
                 static_cast<long long>(pictavo::kAheadBudgetCeilingMiB));
+            std::printf("\nReport bugs at %s\n", pictavo::kBugReportUrl);
             return 0;
         }
         if (arg == "-v" || arg == "--version") {
-            std::printf("%s %s\n", pictavo::kProgramTitle, pictavo::kProgramVersion);
+            std::printf("%s %s\n%s\n%s\n", pictavo::kProgramTitle, pictavo::kProgramVersion, pictavo::kProgramCopyright,
+                        pictavo::kProgramLicence);
             return 0;
         }
     }
@@ -131,16 +133,18 @@ int main(int argc, char* argv[]) {
             host, [&window](const std::function<void()>& event) { window.run(event); }, window.units(), parent);
     });
 
-    // A starting folder that cannot be opened is reported, and the window comes up all
-    // the same.
+    // A path that cannot be shown is reported in the window and here, and the window comes
+    // up all the same.
     std::string path, why;
+    std::function<void()> opening;
     if (startPath) {
         path = absolutePath(*startPath);
-        why = unreadable(path);
+        opening = [&] { why = pictavo::openStartPath(form.c, path); };
     }
-    std::function<void()> opening;
-    if (startPath && why.empty()) opening = [&] { why = pictavo::openStartPath(form.c, path); };
     window.start(opening);
-    if (startPath && !why.empty()) cannotOpen(*startPath, why);
+    if (!why.empty()) {
+        const std::string denied = unreadable(path);
+        cannotOpen(*startPath, denied.empty() ? why : denied);
+    }
     return QApplication::exec();
 }

@@ -2,9 +2,14 @@
 
 #include <algorithm>
 
+#include "view/view.h"
+
 namespace pictavo {
 
-std::string openStartPath(FormControls& c, const std::string& path) {
+namespace {
+
+// Why the path cannot be shown, or "" once it is.
+std::string openPath(FormControls& c, const std::string& path, bool& told) {
     std::string folder, name;
     try {
         folder = c.files.OpenFolder(path);
@@ -36,9 +41,28 @@ std::string openStartPath(FormControls& c, const std::string& path) {
 
     const auto& names = c.filList.names();
     const auto row = std::find(names.begin(), names.end(), name);
-    if (row == names.end()) return "Not a picture that Pictavo lists (" + c.filList.pattern() + "): " + path;
-    c.filList.userClick(static_cast<std::int32_t>(row - names.begin()));
-    return {};
+    // A file manager offers Pictavo for every name of the types it claims (beach.jpeg,
+    // scan.dib) and for files it recognised by their content; such a file is shown even
+    // where the list's pattern leaves it out, and the picture reader judges the content.
+    if (row != names.end()) {
+        c.filList.userClick(static_cast<std::int32_t>(row - names.begin()));
+    } else {
+        c.filList.clickUnlisted(name);
+    }
+    // A shown picture can be copied; an open that fails has said why in its message and
+    // turned Copy off.
+    told = !c.Cpy.enabled();
+    return told ? "not a picture that Pictavo can show" : std::string();
+}
+
+}  // namespace
+
+std::string openStartPath(FormControls& c, const std::string& path) {
+    bool told = false;
+    std::string why = openPath(c, path, told);
+    // Someone who opened a file from a file manager sees no standard error.
+    if (!why.empty() && !told) c.host.MsgBox(kLoadFailedMessage, MsgFlags::OkOnly);
+    return why;
 }
 
 }  // namespace pictavo

@@ -29,10 +29,12 @@ void deletePicture(FormControls& f) {
         f.SetBtn.setEnabled(false);
         return;
     }
+    // A file shown from the command line that the list leaves out was never counted.
+    const bool counted = !f.filList.unlistedShown();
     f.files.Kill(f.picPath);
     f.filList.setPath(f.dirList.path());
     f.filList.refresh();
-    f.lstTotal = decrementText(f.lstTotal);
+    if (counted) f.lstTotal = decrementText(f.lstTotal);
     f.lstPos = countText(0);
     showPosition(f);
     enable(f, Commands::OnFile, false);

@@ -1,3 +1,6 @@
+#include <string>
+#include <string_view>
+
 #include "commands/commands.h"
 #include "form/command_groups.h"
 #include "form/rules.h"
@@ -5,6 +8,15 @@
 namespace pictavo {
 
 namespace {
+
+// The data written is always a bitmap; a name typed without an extension gets ".bmp" so
+// that the file list, which lists pictures by their extension, shows the saved file.
+std::string withBitmapExtension(const std::string& path, char separator) {
+    const auto cut = path.find_last_of(separator);
+    const std::string_view name = std::string_view(path).substr(cut == std::string::npos ? 0 : cut + 1);
+    if (name.empty() || name.find('.') != std::string_view::npos) return path;
+    return path + ".bmp";
+}
 
 enum class SaveCommand { Menu, Button, Rename };
 
@@ -25,6 +37,7 @@ void saveAsBitmap(FormControls& f, SaveCommand command) {
                 break;
         }
         if (!f.host.ShowSave(dialog)) return;
+        dialog.fileName = withBitmapExtension(dialog.fileName, f.files.Separator());
     } catch (const HostError&) {
         return;
     }

@@ -249,6 +249,7 @@ void FileList::setPath(const std::string& path) {
     names_ = std::move(names);
     ++listing_;
     index_ = -1;
+    unlisted_.clear();
     changed();
 }
 
@@ -256,18 +257,18 @@ void FileList::setListIndex(std::int32_t index) {
     if (index < -1 || index >= listCount()) throw HostError("Invalid property value");
     if (index == index_) return;
     index_ = index;
+    if (index >= 0) unlisted_.clear();
     changed();
     if (onClick) onClick();
 }
 
-std::string FileList::fileName() const {
-    return index_ >= 0 ? (*names_)[static_cast<std::size_t>(index_)] : std::string();
-}
+std::string FileList::fileName() const { return index_ >= 0 ? (*names_)[static_cast<std::size_t>(index_)] : unlisted_; }
 
 void FileList::setSelected(std::int32_t row, bool on) {
     if (row < 0 || row >= listCount()) throw HostError("Invalid property value");
     if (on) {
         index_ = row;
+        unlisted_.clear();
     } else if (index_ == row) {
         index_ = -1;
     }
@@ -276,7 +277,7 @@ void FileList::setSelected(std::int32_t row, bool on) {
 
 void FileList::refresh() {
     if (path_.empty()) return;
-    const std::string keep = fileName();
+    const std::string keep = index_ >= 0 ? fileName() : std::string();
     auto names = files_.Files(path_, pattern_);
     if (names != *names_) {
         names_ = std::make_shared<const std::vector<std::string>>(std::move(names));
@@ -293,6 +294,14 @@ void FileList::refresh() {
 void FileList::userClick(std::int32_t row) {
     if (row < 0 || row >= listCount()) return;
     index_ = row;
+    unlisted_.clear();
+    changed();
+    if (onClick) onClick();
+}
+
+void FileList::clickUnlisted(std::string name) {
+    index_ = -1;
+    unlisted_ = std::move(name);
     changed();
     if (onClick) onClick();
 }

@@ -239,7 +239,8 @@ public:
     [[nodiscard]] std::int32_t listIndex() const { return index_; }
     // Selects a row (-1: none); raises Click when the selection changes.
     void setListIndex(std::int32_t index);
-    // The selected name without its folder, "" with nothing selected.
+    // The selected name without its folder; with nothing selected, the unlisted file's
+    // name (see clickUnlisted) or "".
     [[nodiscard]] std::string fileName() const;
     [[nodiscard]] const std::vector<std::string>& names() const { return *names_; }
     // The same names, shared: a view keeps the listing it shows without copying it.
@@ -253,6 +254,13 @@ public:
     void refresh();
     // The user clicks a row or moves onto it with the keyboard: always raises Click.
     void userClick(std::int32_t row);
+    // Raises Click for a file of this folder that the pattern leaves out (one given on the
+    // command line): with no row selected, fileName() names it, so it opens and its name
+    // shows like a listed one, while the rows stay as the pattern lists them. Selecting a
+    // row or opening another folder forgets it.
+    void clickUnlisted(std::string name);
+    // fileName() names such an unlisted file.
+    [[nodiscard]] bool unlistedShown() const { return index_ < 0 && !unlisted_.empty(); }
 
 private:
     FileSystem& files_;
@@ -260,6 +268,7 @@ private:
     std::string path_;
     std::shared_ptr<const std::vector<std::string>> names_ = std::make_shared<const std::vector<std::string>>();
     std::int32_t index_ = -1;
+    std::string unlisted_;
     std::uint64_t listing_ = 0;
 };
 

@@ -182,6 +182,34 @@ TEST_F(SaveCommands, AHiddenFileIsNotReplacedWithoutTheQuestion) {
     EXPECT_EQ(readBytes(t.host.startFolder() / ".hidden.bmp"), "keep");
 }
 
+TEST_F(SaveCommands, ANameTypedWithoutAnExtensionGetsBmp) {
+    fs::create_directory(t.host.startFolder() / "v1.2");
+    const struct {
+        std::string typed, written;
+    } cases[] = {
+        {"saved", "saved.bmp"},            // listed, so the saved file is seen
+        {"v1.2/plain", "v1.2/plain.bmp"},  // a dot in the folder's name is not an extension
+        {"kept.jpg", "kept.jpg"},          // an extension the person typed stays
+        {"notes.txt", "notes.txt"},       {"trailing.", "trailing."},
+    };
+    for (const auto& [typed, written] : cases) {
+        for (Command* command : std::initializer_list<Command*>{&t.c().bmp, &t.c().svcomBtn, &t.c().renm}) {
+            SCOPED_TRACE(typed + " by " + command->name());
+            fs::remove(inFolder(written));
+            t.host.saveAnswers.push_back(inFolder(typed));
+            command->setEnabled(true);
+            t.click(*command);
+            EXPECT_EQ(readBytes(inFolder(written)).substr(0, 2), "BM");
+            // The next use proposes the name the file was saved under.
+            EXPECT_EQ(t.c().CommonDialog1.fileName, inFolder(written));
+        }
+        if (typed != written) {
+            EXPECT_FALSE(fs::exists(inFolder(typed)));
+        }
+    }
+    EXPECT_EQ(t.c().lstCnt.text(), "2/5");  // saved.bmp and kept.jpg joined the list
+}
+
 class DeleteCommands : public ::testing::Test {
 protected:
     FormFixture t;

@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "app/open_path.h"
+#include "form/rules.h"
 #include "support/core_test.h"
+#include "view/view.h"
 
 namespace {
 
@@ -56,7 +58,7 @@ TEST_P(OpenWith, APictureIsShownAsAClickOnItsNameWould) {
     EXPECT_TRUE(f.host.messages.empty());
 }
 
-TEST_P(OpenWith, WhatCannotBeOpenedLeavesTheNormalStartAndSaysWhy) {
+TEST_P(OpenWith, WhatCannotBeOpenedLeavesTheNormalStartAndSaysWhyInTheWindow) {
     writeBytes(otherFolder() / "notes.txt", "text");
     writeBytes(otherFolder() / "broken.jpg", "not a picture");
     f.start({"home.bmp"});
@@ -66,17 +68,66 @@ TEST_P(OpenWith, WhatCannotBeOpenedLeavesTheNormalStartAndSaysWhy) {
     EXPECT_NE(opened(otherFolder() / "missing"), "");
     EXPECT_EQ(c.dirList.path(), startFolder);
     EXPECT_EQ(c.lstCnt.text(), "0/1");
+    EXPECT_EQ(f.prompts(), std::vector<std::string>{kLoadFailedMessage});
 
-    // A file that the list does not show: its folder opens, nothing is selected.
-    EXPECT_NE(opened(otherFolder() / "notes.txt").find("notes.txt"), std::string::npos);
+    // A file that the list does not show and that is no picture: its folder opens,
+    // nothing is selected, and the load-failure message says why, once.
+    EXPECT_NE(opened(otherFolder() / "notes.txt"), "");
     EXPECT_EQ(c.dirList.path(), f.host.hostPath(otherFolder()));
     EXPECT_EQ(c.filList.listIndex(), -1);
-    EXPECT_TRUE(f.host.messages.empty());
+    EXPECT_EQ(f.host.messages.size(), 2u);
 
     // A listed file that does not decode: the same message as a click on it.
-    EXPECT_EQ(opened(otherFolder() / "broken.jpg"), "");
-    EXPECT_EQ(f.host.messages.size(), 1u);
+    EXPECT_NE(opened(otherFolder() / "broken.jpg"), "");
+    EXPECT_EQ(f.prompts(), std::vector<std::string>(3, kLoadFailedMessage));
     EXPECT_TRUE(c.Image1.picture().isNull());
+}
+
+// What a file manager hands over for the types the desktop entry claims: names the list's
+// pattern leaves out are shown all the same, and the list keeps its pattern.
+TEST_P(OpenWith, APictureTheListLeavesOutIsShownWithItsPathAndSize) {
+    writePicture(otherFolder() / "listed.jpg", 4, 4);
+    writePicture(otherFolder() / "scan.bmp", 7, 5);
+    fs::rename(otherFolder() / "scan.bmp", otherFolder() / "scan.dib");
+    for (const char* name : {"beach.jpeg", "b.JPE", "c.jfif", "photo", ".hidden.jpg"})
+        writePicture(otherFolder() / name, 7, 5);
+    f.start({"home.bmp"});
+    auto& c = f.c();
+    const std::string sep(1, c.files.Separator());
+    for (const char* name : {"beach.jpeg", "b.JPE", "c.jfif", "scan.dib", "photo", ".hidden.jpg"}) {
+        SCOPED_TRACE(name);
+        const std::string path = f.host.hostPath(otherFolder() / name);
+        EXPECT_EQ(opened(otherFolder() / name), "");
+        EXPECT_EQ(c.picPath, path);
+        EXPECT_EQ(c.Image1.picture().widthPx(), 7);
+        EXPECT_EQ(c.StatusBar1.panel(1).text, c.dirList.path() + sep + name);
+        EXPECT_EQ(c.StatusBar1.panel(2).text, sizeText(static_cast<std::int64_t>(fs::file_size(otherFolder() / name))));
+        EXPECT_EQ(c.filList.names(), std::vector<std::string>{"listed.jpg"});
+        EXPECT_EQ(c.filList.listIndex(), -1);
+        EXPECT_EQ(c.lstCnt.text(), "0/1");
+        EXPECT_TRUE(c.Cpy.enabled());
+        // Laying the window out again keeps the shown file's path.
+        f.form->dispatch([&] { f.form->resize(7000, 5000); });
+        EXPECT_EQ(c.StatusBar1.panel(1).text, c.dirList.path() + sep + name);
+    }
+    EXPECT_TRUE(f.host.messages.empty());
+
+    // A click on a listed name forgets the unlisted one.
+    f.open(0);
+    EXPECT_EQ(c.filList.fileName(), "listed.jpg");
+    EXPECT_EQ(c.lstCnt.text(), "1/1");
+}
+
+TEST_P(OpenWith, DeletingAPictureTheListLeavesOutKeepsTheCount) {
+    writePicture(otherFolder() / "listed.jpg", 4, 4);
+    writePicture(otherFolder() / "beach.jpeg", 4, 4);
+    f.start({"home.bmp"});
+    ASSERT_EQ(opened(otherFolder() / "beach.jpeg"), "");
+    f.host.msgBoxAnswers = {MsgResult::Ok};
+    f.click(f.c().delBtn);
+    EXPECT_FALSE(fs::exists(otherFolder() / "beach.jpeg"));
+    EXPECT_EQ(f.c().filList.names(), std::vector<std::string>{"listed.jpg"});
+    EXPECT_EQ(f.c().lstCnt.text(), "0/1");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSyntaxes, OpenWith, ::testing::Values(PathSyntax::Posix, PathSyntax::Windows), syntaxName);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it with apt-get the way a person would, starts the
-# installed program in a private X server with a picture to open (as a file manager's
-# "Open with" does), and removes the package again. Installing changes the machine, so
+# Builds the Debian package, checks it with lintian (any error or warning fails), installs
+# it with apt-get the way a person would, starts the installed program in a private X
+# server with a picture to open (as a file manager's "Open with" does, and through
+# xdg-open), and removes the package again. Installing changes the machine, so
 # this runs only where it is asked for (PICTAVO_INSTALL_CHECK=1, as CI sets it on its clean
 # machine); elsewhere it is skipped.
 #
@@ -35,6 +36,12 @@ deb="$(ls "$out"/pictavo_*.deb 2>/dev/null | head -n 1)"
 [[ -n "$deb" ]] || die "cpack made no pictavo_*.deb"
 echo "Package $(basename "$deb"), Depends: $(dpkg-deb -f "$deb" Depends)"
 [[ "$(dpkg-deb -f "$deb" Depends)" == *libqt6widgets6* ]] || die "the package's dependencies were not computed"
+[[ "$(dpkg-deb -f "$deb" Homepage)" == https://* ]] || die "the package names no Homepage"
+
+# Debian's own checks of the package, as a reviewer would run them.
+echo "lintian $(basename "$deb"):"
+lintian --fail-on error,warning "$deb" 2>&1 | sed 's/^/  /'
+((PIPESTATUS[0] == 0)) || die "lintian reports an error or a warning"
 
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb" >"$out/apt.log" 2>&1 ||
   { cat "$out/apt.log"; die "apt-get could not install $deb"; }
@@ -48,6 +55,16 @@ for f in /usr/bin/pictavo /usr/share/applications/$app_id.desktop /usr/share/met
 done
 desktop-file-validate /usr/share/applications/$app_id.desktop || die "the installed desktop entry is not valid"
 appstreamcli validate --no-net /usr/share/metainfo/$app_id.metainfo.xml || die "the installed metainfo is not valid"
+# Not grep -q: it would stop reading early, and the broken pipe fails the pipeline.
+dpkg-deb -c "$deb" | grep ' ./usr/share/man/man1/pictavo.1.gz$' >/dev/null || die "the package holds no manual page"
+# Slim container images tell dpkg to leave manual pages out; everywhere else man finds it.
+if ! grep -qsr '^path-exclude=/usr/share/man' /etc/dpkg/dpkg.cfg.d; then
+  [[ "$(man -w pictavo 2>/dev/null)" == /usr/share/man/man1/pictavo.1.gz ]] || die "man pictavo finds no manual page"
+  MANWIDTH=80 man pictavo 2>/dev/null | grep "EXIT STATUS" >/dev/null || die "man pictavo shows no whole manual page"
+fi
+[[ "$(pictavo --version)" == *"Copyright (c) 2026 The Pictavo developers"*"MIT"* ]] ||
+  die "pictavo --version does not print the copyright and the licence"
+[[ "$(pictavo --help | tail -n 1)" == "Report bugs at https://"* ]] || die "pictavo --help does not end with where to report bugs"
 
 # The installed program, started with a bitmap in a folder of its own.
 program=/usr/bin/pictavo
@@ -67,6 +84,30 @@ inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
 kill "$app_pid" 2>/dev/null
 wait "$app_pid" 2>/dev/null
 app_pid=""
+
+# xdg-open with Pictavo chosen for JPEG files, as a person does in a file manager: a
+# ".jpeg" name, which the file list's pattern leaves out, is shown all the same.
+make_picture 60x40 xc:gold "$pics/holiday/beach.jpeg"
+in_home() { env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+  XDG_RUNTIME_DIR="$tmp/run" QT_QPA_PLATFORM=xcb "$@"; }
+in_home xdg-mime default $app_id.desktop image/jpeg
+[[ "$(in_home xdg-mime query default image/jpeg)" == "$app_id.desktop" ]] || fail "xdg-mime does not take Pictavo for JPEG"
+in_home xdg-open "$pics/holiday/beach.jpeg" >"$tmp/pictavo.log" 2>&1 &
+opener=$!
+window="$(timeout 20 xdotool search --sync --onlyvisible --classname '^pictavo$' 2>/dev/null | head -n 1)"
+[[ -n "$window" ]] || fail "xdg-open beach.jpeg showed no Pictavo window"
+app_pid="$(xdotool getwindowpid "$window")"
+[[ "$(xprop -id "$window" _NET_WM_WINDOW_TYPE)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] ||
+  fail "xdg-open beach.jpeg first showed a message box, not the main window"
+count="$(position_count)"
+[[ "$count" == "0/1" ]] || fail "opened through xdg-open, the position/count box reads '$count', expected '0/1'"
+inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
+# JPEG shifts the colour a little.
+[[ "$inside" =~ ^srgb\((2[45][0-9]),(2[01][0-9]),([0-9]|1[0-9])\)$ ]] ||
+  fail "xdg-open beach.jpeg (gold) shows '$inside' in the viewport"
+kill "$app_pid" 2>/dev/null
+app_pid=""
+wait "$opener" 2>/dev/null
 remove_package || die "apt-get could not remove pictavo"
 [[ ! -e /usr/bin/pictavo ]] || die "/usr/bin/pictavo is still there after the package was removed"
-echo "Installed, opened a picture, removed: ok"
+echo "Lintian-clean, installed, opened a picture directly and through xdg-open, removed: ok"

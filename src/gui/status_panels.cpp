@@ -4,6 +4,8 @@
 #include <QResizeEvent>
 #include <algorithm>
 
+#include "gui/visible_text.h"
+
 namespace pictavo::gui {
 
 namespace {
@@ -34,7 +36,7 @@ StatusPanels::StatusPanels(const StatusBar& bar, const Units& units, QWidget* pa
 void StatusPanels::follow() {
     bool changed = false;
     for (int i = 1; i <= 4; ++i) {
-        const QString text = QString::fromUtf8(bar_.displayText(i));
+        const QString text = visibleText(bar_.displayText(i));
         if (text == texts_[static_cast<std::size_t>(i - 1)]) continue;
         texts_[static_cast<std::size_t>(i - 1)] = text;
         changed = true;

@@ -15,6 +15,7 @@ inline constexpr const char* kDeleteTitle = "ﾌｧｲﾙ削除";
 inline constexpr const char* kAlreadyGoneMessage = "このファイルは既に存在しません";
 inline constexpr const char* kDeletedText = "このイメージは削除されました";
 inline constexpr const char* kCopiedSuffix = "はコピーされました";
+inline constexpr const char* kPasteFailedMessage = "クリップボードのイメージを正常にロードできませんでした";
 
 void bmp_Click(FormControls& f);
 void svcomBtn_Click(FormControls& f);

@@ -158,7 +158,8 @@ TEST(KilledSave, OnlyOurOwnTemporariesWhoseWriterIsGoneAreRemoved) {
     for (const Entry& e : entries) writeBytes(d / e.name, "bytes");
     age(".pictavo-save-Ab12Cd", 20);
     age(".pictavo-save-Xy34Zw", 1);
-    ASSERT_EQ(::chown((d / (gone + "others")).c_str(), 12345, 12345), 0);
+    // Only where the tests run as root can a file be given to another user.
+    const bool othersFile = ::chown((d / (gone + "others")).c_str(), 12345, 12345) == 0;
     fs::remove(d / (gone + "linked"));
     fs::create_symlink("kept.bmp", d / (gone + "linked"));
     writeBytes(d / "kept.bmp", "kept");
@@ -173,8 +174,10 @@ TEST(KilledSave, OnlyOurOwnTemporariesWhoseWriterIsGoneAreRemoved) {
     FileSystem files = posixFiles();
     files.SavePicture(solidPicture(2, 2), (d / "saved.bmp").native());
     ::close(held);
-    for (const Entry& e : entries)
+    for (const Entry& e : entries) {
+        if (!othersFile && e.name == gone + "others") continue;
         EXPECT_EQ(fs::symlink_status(d / e.name).type() == fs::file_type::not_found, e.removed) << e.name;
+    }
     EXPECT_EQ(readBytes(d / "kept.bmp"), "kept");
 }
 

@@ -188,37 +188,6 @@ TEST(PictureReader, AGifWhoseDataDecodesToFewerPixelsThanItsFrameIsRefused) {
     EXPECT_TRUE(refused(gif({4, 5})));
 }
 
-TEST(PictureReader, AGifWhoseFirstFrameHasNoAreaOrAnImpossibleCodeSizeIsRefused) {
-    // One frame of `width` x `height` whose codes (clear, colour 0, end) are
-    // `minimumCodeSize` + 1 bits wide.
-    const auto gif = [](unsigned width, unsigned height, unsigned minimumCodeSize) {
-        const auto le16 = [](unsigned v) { return std::string{char(v & 0xFF), char(v >> 8)}; };
-        std::string data;
-        const unsigned clear = 1u << minimumCodeSize, bitsPerCode = minimumCodeSize + 1;
-        std::uint64_t bits = 0;
-        unsigned count = 0;
-        for (const unsigned code : {clear, 0u, clear + 1}) {
-            bits |= std::uint64_t(code) << count;
-            for (count += bitsPerCode; count >= 8; count -= 8, bits >>= 8) data += char(bits & 0xFF);
-        }
-        if (count > 0) data += char(bits);
-        return "GIF89a" + le16(4) + le16(4) + std::string("\x80\0\0", 3) + std::string(6, '\x7f') + "," + le16(0) +
-               le16(0) + le16(width) + le16(height) + std::string(1, '\0') + char(minimumCodeSize) + char(data.size()) +
-               data + std::string("\0;", 2);
-    };
-    struct Case {
-        unsigned width, height, minimumCodeSize;
-        bool shown;
-    };
-    for (const Case& c :
-         {Case{1, 1, 2, true}, Case{1, 1, 8, true}, Case{0, 1, 2, false}, Case{1, 0, 2, false}, Case{0, 0, 2, false},
-          Case{1, 1, 0, false}, Case{1, 1, 1, false}, Case{1, 1, 9, false}, Case{1, 1, 11, false}}) {
-        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + ", code size " +
-                     std::to_string(c.minimumCodeSize));
-        EXPECT_EQ(!refused(gif(c.width, c.height, c.minimumCodeSize)), c.shown);
-    }
-}
-
 TEST(PictureReader, ADecompressionBombIsRefusedWhileARealLargePhotoOpens) {
     // A small JPEG whose header claims 16383 x 16383 pixels: within the allocation bound,
     // but far too little data to fill it.

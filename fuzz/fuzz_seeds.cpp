@@ -1,5 +1,6 @@
 // Writes the fuzzers' seed corpora: the tests' hostile picture contents, and patterns with
-// names for the matcher. Usage: fuzz_seeds <picture folder> <names folder>
+// names for the matcher, and the picture contents offered on the clipboard under one format
+// or several. Usage: fuzz_seeds <picture folder> <names folder> [<clipboard folder>]
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -14,8 +15,8 @@ void write(const fs::path& file, const std::string& bytes) { std::ofstream(file,
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: fuzz_seeds <picture folder> <names folder>\n";
+    if (argc != 3 && argc != 4) {
+        std::cerr << "usage: fuzz_seeds <picture folder> <names folder> [<clipboard folder>]\n";
         return 2;
     }
     const fs::path pictures = argv[1], names = argv[2];
@@ -23,7 +24,16 @@ int main(int argc, char** argv) {
     fs::create_directories(names);
     int n = 0;
     for (const auto& [label, bytes] : pictavo::test::hostileContents())
-        if (bytes.size() < 200000) write(pictures / ("seed" + std::to_string(n++)), bytes);
+        if (bytes.size() < 200000) {
+            write(pictures / ("seed" + std::to_string(n)), bytes);
+            // The first byte is the formats offered: each alone, then a few together.
+            static const char kOffers[] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x03, 0x0f, 0x30, char(0x80), char(0xff)};
+            if (argc == 4) {
+                fs::create_directories(argv[3]);
+                write(fs::path(argv[3]) / ("seed" + std::to_string(n)), kOffers[n % sizeof kOffers] + bytes);
+            }
+            ++n;
+        }
     using namespace std::string_literals;
     const std::string seeds[] = {
         "*.jpg*\0*new*.jpg\0img10.JPG"s,      "*\0*\0**"s,          "a?c\0abc\0ac"s, "*a*b*c*\0xxaxxbxxcxx\0x2y010"s,

@@ -56,6 +56,10 @@ Save over it?</translation>
         <translation> was copied.</translation>
     </message>
     <message>
+        <source>クリップボードのイメージを正常にロードできませんでした</source>
+        <translation>The picture on the clipboard could not be loaded.</translation>
+    </message>
+    <message>
         <source>Paste from clipboard</source>
         <translation>Paste from clipboard</translation>
     </message>

@@ -61,7 +61,7 @@ std::string openStartPath(FormControls& c, const std::string& path) {
     bool told = false;
     std::string why = openPath(c, path, told);
     // Someone who opened a file from a file manager sees no standard error.
-    if (!why.empty() && !told) c.host.MsgBox(kLoadFailedMessage, MsgFlags::OkOnly);
+    if (!why.empty() && !told) c.host.MsgBox(translated(kLoadFailedMessage), MsgFlags::OkOnly);
     return why;
 }
 

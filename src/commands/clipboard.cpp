@@ -22,7 +22,15 @@ void Cpy_Click(FormControls& f) { copyPicture(f); }
 void cpyBtn_Click(FormControls& f) { copyPicture(f); }
 
 void pstBtn_Click(FormControls& f) {
-    Picture picture = f.host.ClipboardGetData();
+    Picture picture;
+    try {
+        picture = f.host.ClipboardGetData();
+    } catch (const HostError&) {
+        // Another program's broken, cut-short or oversized picture: nothing is pasted, and
+        // the person is told as for a file that cannot be loaded.
+        f.host.MsgBox(translated(kPasteFailedMessage), MsgFlags::OkOnly);
+        return;
+    }
     if (picture.isNull()) {
         // Another program has replaced or emptied the clipboard since the button was
         // enabled: keep the picture in view and bring the button up to date.

@@ -19,6 +19,8 @@ inline constexpr const char* kAlreadyGoneMessage = QT_TRANSLATE_NOOP("pictavo", 
 inline constexpr const char* kDeletedText = QT_TRANSLATE_NOOP("pictavo", "このイメージは削除されました");
 //: Follows the copied file's path with nothing between them.
 inline constexpr const char* kCopiedSuffix = QT_TRANSLATE_NOOP("pictavo", "はコピーされました");
+inline constexpr const char* kPasteFailedMessage =
+    QT_TRANSLATE_NOOP("pictavo", "クリップボードのイメージを正常にロードできませんでした");
 
 void bmp_Click(FormControls& f);
 void svcomBtn_Click(FormControls& f);

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
+#include <random>
+#include <string_view>
 
 #include "base/errors.h"
 #include "files/natural_order.h"
@@ -371,9 +376,107 @@ SaveTarget saveTarget(const fs::path& chosen, const std::string& hostPath) {
     return target;
 }
 
+void (*saveStep)(seams::SaveStep, int) = nullptr;
+bool anonymousFilesRefused = false;
+
+void step(seams::SaveStep at, int fd) {
+    if (saveStep) saveStep(at, fd);
+}
+
+// Temporary names are ".pictavo-save-<pid>-XXXXXX", with the pid of the writing process:
+// what a crash, a kill or a power cut leaves between naming the file and renaming it is
+// found and removed by the next save into the folder once that process is gone.
+constexpr std::string_view kTempPrefix = ".pictavo-save-";
+// Earlier versions wrote ".pictavo-save-XXXXXX" without a pid, unlocked. Their saves
+// wrote without a pause and renamed at once, so such a file untouched this long has no
+// writer left.
+constexpr time_t kUnmarkedTempAgeSeconds = 15 * 60;
+
+bool isTempSuffix(std::string_view s) {
+    return s.size() == 6 && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+std::string tempName() { return std::string(kTempPrefix) + std::to_string(::getpid()) + "-"; }
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    [[nodiscard]] int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Removes the temporary files that earlier saves into this folder left: only names of
+// exactly our pattern, regular files of this user whose writer is gone (its process no
+// longer exists and nobody holds the lock a writer keeps on its file). Nothing else is
+// touched, and a failure here never stops the save.
+void removeLeftovers(const fs::path& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const int dirFd = ::dirfd(dir);
+    const time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.substr(0, kTempPrefix.size()) != kTempPrefix) continue;
+        const std::string_view rest = name.substr(kTempPrefix.size());
+        const auto dash = rest.find('-');
+        const bool unmarked = isTempSuffix(rest);
+        pid_t pid = 0;
+        if (!unmarked) {
+            if (dash == std::string_view::npos || dash == 0 || dash > 9 || !isTempSuffix(rest.substr(dash + 1)) ||
+                !std::all_of(rest.begin(), rest.begin() + dash, [](unsigned char c) { return std::isdigit(c) != 0; }))
+                continue;
+            pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
+            // Alive, or alive under another user: its file may still be written.
+            if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        }
+        const Descriptor fd(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat st {};
+        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (unmarked && now - st.st_mtime < kUnmarkedTempAgeSeconds) continue;
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+        // Still the file just checked under that name.
+        struct stat named {};
+        if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == st.st_dev &&
+            named.st_ino == st.st_ino)
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// Gives the anonymous file a name in the folder: the target itself when it is new (a name
+// taken meanwhile is refused: nobody was asked about replacing it), else a free temporary
+// name. Returns that name, or sets errno and returns "".
+std::string linkAnonymous(int fd, const fs::path& folder, const SaveTarget& target) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    auto link = [&](const std::string& name) {
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+        // Without /proc, the call that needs no path (it needs a capability, though).
+        return errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0 &&
+               ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+    };
+    if (!target.exists) return link(target.path.native()) ? target.path.native() : std::string();
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = (folder / tempName()).native();
+        for (int i = 0; i < 6; ++i) name += kLetters[entropy() % (sizeof kLetters - 1)];
+        if (link(name)) return name;
+        if (errno != EEXIST) return {};
+    }
+    return {};
+}
+
 // Puts the finished temporary file in place. A new name must still be free: nobody was
 // asked about replacing whatever took it meanwhile.
 int putInPlace(const std::string& temp, const SaveTarget& target) {
+    if (temp == target.path.native()) return 0;
     if (target.exists) return ::rename(temp.c_str(), target.path.c_str());
     const int done = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.path.c_str(), RENAME_NOREPLACE);
     // File systems that cannot promise this fall back to a plain rename.
@@ -392,18 +495,29 @@ void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
     const QImage& image = *picture.image();
     if (image.width() <= 0 || image.height() <= 0) throw HostError("There is no picture to save");
 
-    // Write beside the target and rename over it only when every byte is on disk, so a
-    // failed write never harms the file it would have replaced. The name is used as raw
-    // bytes, which keeps names that are not valid UTF-8 exactly as they are.
+    // The file is written without a name where the file system allows, and named beside
+    // the target only once every byte is on disk, then renamed over it at once: a failed
+    // or killed write never harms the file it would have replaced, and one killed before
+    // the name leaves nothing. Names are used as raw bytes, which keeps names that are not
+    // valid UTF-8 exactly as they are.
     const fs::path folder = target.path.has_parent_path() ? target.path.parent_path() : fs::path(".");
-    std::string temp = (folder / ".pictavo-save-XXXXXX").native();
-    const int fd = ::mkstemp(temp.data());
+    removeLeftovers(folder);
+    std::string temp;
+    int fd = anonymousFilesRefused ? -1 : ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    const bool anonymous = fd >= 0;
+    if (!anonymous && (anonymousFilesRefused || errno == EOPNOTSUPP || errno == EISDIR)) {
+        temp = (folder / (tempName() + "XXXXXX")).native();
+        fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    }
     if (fd < 0) saveFailed(errno, path);
+    const Descriptor file(fd);
     auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
+        if (!temp.empty()) ::unlink(temp.c_str());
         saveFailed(err, path);
     };
+    // Held until the file is in place: the mark that its writer is still at work.
+    if (::flock(fd, LOCK_EX) != 0) fail(errno);
+    step(seams::SaveStep::BeforeWrite, fd);
     if (const int err = writeBitmap(fd, image)) fail(err);
     mode_t mode = target.mode;
     if (!target.exists) {
@@ -412,16 +526,22 @@ void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
         mode = 0666 & ~mask;
     }
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) fail(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        saveFailed(err, path);
+    step(seams::SaveStep::Synced, fd);
+    if (anonymous) {
+        temp = linkAnonymous(fd, folder, target);
+        if (temp.empty()) saveFailed(errno, path);
     }
-    if (putInPlace(temp, target) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        saveFailed(err, path);
-    }
+    step(seams::SaveStep::Linked, fd);
+    if (putInPlace(temp, target) != 0) fail(errno);
+    step(seams::SaveStep::Renamed, fd);
+    // The new name on disk too, so that a power cut now finds the new file, not the old.
+    const Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
 }
+
+namespace seams {
+void setSaveStep(void (*hook)(SaveStep step, int fd)) { saveStep = hook; }
+void setAnonymousFilesRefused(bool refused) { anonymousFilesRefused = refused; }
+}  // namespace seams
 
 }  // namespace pictavo

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "gui/icons.h"
+#include "gui/visible_text.h"
 
 namespace pictavo::gui {
 
@@ -54,8 +55,8 @@ int FileListModel::rowCount(const QModelIndex& parent) const {
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(names_->size())) return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
-        // Names that are not UTF-8 show replacement characters; the control keeps the bytes.
-        return QString::fromUtf8((*names_)[static_cast<std::size_t>(index.row())]);
+        // The control keeps the bytes; what shows can be read on one line.
+        return visibleText((*names_)[static_cast<std::size_t>(index.row())]);
     return {};
 }
 
@@ -162,10 +163,10 @@ void FolderListView::follow() {
         static const QIcon open = glyphIcon(Glyph::FolderOpen);
         static const QIcon closed = glyphIcon(Glyph::FolderClosed);
         for (const FolderRow& row : shown_) {
-            auto* item = new QListWidgetItem(row.open ? open : closed, QString::fromUtf8(row.name), this);
+            auto* item = new QListWidgetItem(row.open ? open : closed, visibleText(row.name), this);
             item->setData(kDepthRole, row.depth);
             item->setData(kPathRole, QByteArray::fromStdString(row.path));
-            item->setData(Qt::ToolTipRole, QString::fromUtf8(row.path));
+            item->setData(Qt::ToolTipRole, visibleText(row.path));
         }
     }
     const int selected = list_.selectedRow();
@@ -234,7 +235,7 @@ DriveBox::DriveBox(const DriveList& list, QWidget* parent) : QComboBox(parent), 
 
 void DriveBox::follow() {
     QStringList labels;
-    for (std::size_t row = 0; row < list_.drives().size(); ++row) labels << QString::fromUtf8(list_.label(row));
+    for (std::size_t row = 0; row < list_.drives().size(); ++row) labels << visibleText(list_.label(row));
     if (labels != shown_) {
         shown_ = labels;
         const QSignalBlocker quiet(this);

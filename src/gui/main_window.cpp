@@ -1,6 +1,7 @@
 #include "gui/main_window.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -94,6 +95,10 @@ MainWindow::MainWindow(Form1& form, QWidget* parent)
         if (depth_ == 0) run([this] { form_.c.Timer1.tick(); });
     });
     followTimer();
+    // Copying in another program moves no mouse over this window: a person who comes back
+    // with the keyboard must find paste (and Ctrl+V) as the clipboard now stands.
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        connect(clipboard, &QClipboard::dataChanged, this, [this] { activateForm(); });
 
     orderTabs();
     resize(designSize());

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/translation.h"
+#include "gui/visible_text.h"
 
 namespace pictavo::gui {
 
@@ -38,7 +39,7 @@ StatusPanels::StatusPanels(const StatusBar& bar, const Units& units, QWidget* pa
 void StatusPanels::follow() {
     bool changed = false;
     for (int i = 1; i <= 4; ++i) {
-        const QString text = QString::fromUtf8(bar_.displayText(i));
+        const QString text = visibleText(bar_.displayText(i));
         if (text == texts_[static_cast<std::size_t>(i - 1)]) continue;
         texts_[static_cast<std::size_t>(i - 1)] = text;
         changed = true;

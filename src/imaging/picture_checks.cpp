@@ -44,7 +44,7 @@ bool rleIsComplete(const unsigned char* p, const unsigned char* end, std::uint64
 // How many pixels a GIF's LZW stream decodes to, counting up to `wanted`. Only the
 // length of each table entry is kept: the pixels themselves are not needed.
 std::uint64_t lzwPixels(const std::vector<unsigned char>& stream, unsigned minimumCodeSize, std::uint64_t wanted) {
-    if (minimumCodeSize < 1 || minimumCodeSize > 11) return 0;
+    if (minimumCodeSize < 2 || minimumCodeSize > 8) return 0;
     const unsigned clear = 1u << minimumCodeSize, endOfData = clear + 1;
     std::vector<std::uint32_t> length(4096, 1);
     unsigned codeSize = minimumCodeSize + 1, next = clear + 2;
@@ -143,6 +143,9 @@ bool gifIsComplete(const unsigned char* data, std::size_t size) {
             if (flags & 0x80) i += 3u << ((flags & 7) + 1);  // local colour table
             if (i >= size) return false;
             const unsigned minimumCodeSize = data[i++];
+            // A frame without area is as broken as one without data (Qt shows either as an
+            // empty picture), and so is a code size that no encoder may write.
+            if (pixels == 0) return false;
             std::vector<unsigned char> stream;
             const std::size_t start = i;
             if (!skipBlocks()) return false;

@@ -11,8 +11,9 @@ namespace pictavo {
 // every row the header claims.
 [[nodiscard]] bool bmpIsComplete(const unsigned char* data, std::size_t size);
 
-// The first frame's image data runs to its block terminator inside the file and decodes
-// to at least as many pixels as the frame has.
+// The first frame has an area, an LZW minimum code size of 2 to 8, and image data that
+// runs to its block terminator inside the file and decodes to at least as many pixels as
+// the frame has.
 [[nodiscard]] bool gifIsComplete(const unsigned char* data, std::size_t size);
 
 }  // namespace pictavo

@@ -1,5 +1,6 @@
 #include "qthost/qt_host.h"
 
+#include "imaging/clipboard_picture.h"
 #include "platform/system_parameters.h"
 #include "program_info.h"
 
@@ -8,6 +9,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,6 +20,8 @@
 #include <QStandardPaths>
 #include <QUuid>
 #include <QWidget>
+#include <exception>
+#include <thread>
 
 namespace pictavo {
 
@@ -204,16 +208,37 @@ bool QtHost::ClipboardHoldsOwnPicture() {
 Picture QtHost::ClipboardGetData() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) throw HostError("The clipboard is not available");
-    QImage image = clipboard->image();
-    if (image.isNull()) return {};
-    return drawablePicture(std::move(image));
+    const QMimeData* data = clipboard->mimeData();
+    if (!data) return {};
+    const ClipboardPicture offered = takeClipboardPicture(*data);
+    if (offered.format.isEmpty()) return {};
+    // A large picture takes seconds to decode: that is done on another thread while the
+    // window keeps painting and answering the desktop. What the person types or clicks
+    // meanwhile waits, so no other command runs in the middle of the paste.
+    Picture picture;
+    std::exception_ptr failure;
+    QEventLoop waiting;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    std::thread worker([&] {
+        try {
+            picture = drawablePicture(decodeClipboardPicture(offered));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    QGuiApplication::restoreOverrideCursor();
+    if (failure) std::rethrow_exception(failure);
+    return picture;
 }
 
 bool QtHost::ClipboardHasBitmap() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) return false;
     const QMimeData* data = clipboard->mimeData();
-    return data && data->hasImage();
+    return data && !clipboardPictureFormat(*data).isEmpty();
 }
 
 void QtHost::Show(const std::string& window) {

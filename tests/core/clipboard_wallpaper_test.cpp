@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -9,8 +10,10 @@
 #include <filesystem>
 
 #include "commands/commands.h"
+#include "imaging/picture_reader.h"
 #include "platform/system_parameters.h"
 #include "support/form_fixture.h"
+#include "support/hostile_corpus.h"
 #include "wallpaper/wallpaper.h"
 
 namespace fs = std::filesystem;
@@ -101,6 +104,75 @@ TEST(Clipboard, PasteWithTextOnTheClipboardKeepsThePicture) {
     EXPECT_EQ(t.c().Image1.picture(), shown);
     EXPECT_FALSE(t.c().pstBtn.enabled());
     EXPECT_TRUE(t.host.messages.empty());
+}
+
+// What another program offers goes through the reader and checks that a file goes through.
+TEST(Clipboard, APastedPictureIsReadAsAFileIsAndARefusalIsSaid) {
+    const auto bytesOf = [](const QImage& image, const char* format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        return bytes;
+    };
+    QImage small(40, 30, QImage::Format_RGB32);
+    small.fill(0x3366cc);
+    const QByteArray png = bytesOf(small, "PNG");
+    QImage square(100, 100, QImage::Format_RGB32);
+    square.fill(0xffffff);
+    const QByteArray bmp = bytesOf(square, "BMP");
+    // A PNG whose header claims 30000 x 30000 pixels: beyond the bound, refused before decoding.
+    QByteArray huge = png;
+    huge.replace(16, 8, QByteArray::fromHex("0000753000007530"));
+    std::uint32_t crc = 0xFFFFFFFF;  // the header chunk's CRC-32, over its type and data
+    for (int i = 12; i < 29; ++i) {
+        crc ^= static_cast<unsigned char>(huge[i]);
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    crc = ~crc;
+    for (int i = 0; i < 4; ++i) huge[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    ASSERT_EQ(pictureSize(huge), QSize(30000, 30000));
+    struct Case {
+        const char* what;
+        const char* format;
+        QByteArray bytes;
+        bool pasted;
+    };
+    const Case cases[] = {
+        {"a whole PNG", "image/png", png, true},
+        {"a whole bitmap", "image/bmp", bmp, true},
+        {"a bitmap with a tenth of its pixels", "image/bmp", bmp.left(54 + bmp.size() / 10), false},
+        {"a PNG cut short", "image/png", png.left(png.size() / 2), false},
+        {"a PNG claiming 30000 x 30000 pixels", "image/png", huge, false},
+        {"a JPEG claiming 16383 x 16383 pixels", "image/jpeg", QByteArray::fromStdString(jpegClaiming(16383, 16383)),
+         false},
+        {"random bytes", "image/png", QByteArray(4096, '\x5a'), false},
+        {"no bytes at all", "image/png", QByteArray(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FormFixture t;
+        t.start({"a.jpg"});
+        t.open(0);
+        t.c().svcomBtn.setEnabled(false);
+        const Picture shown = t.c().Image1.picture();
+        t.host.messages.clear();
+        t.host.otherProgramOffers(c.format, c.bytes);
+        t.c().pstBtn.setEnabled(true);
+        t.click(t.c().pstBtn);
+        if (c.pasted) {
+            EXPECT_TRUE(t.host.messages.empty());
+            EXPECT_EQ(t.c().Image1.picture().image()->size(), c.format[6] == 'p' ? QSize(40, 30) : QSize(100, 100));
+            EXPECT_TRUE(t.c().svcomBtn.enabled());
+        } else {
+            ASSERT_EQ(t.host.messages.size(), 1u);
+            EXPECT_EQ(t.host.messages[0].prompt, kPasteFailedMessage);
+            EXPECT_EQ(t.host.messages[0].flags, MsgFlags::OkOnly);
+            EXPECT_FALSE(t.host.messages[0].title);
+            EXPECT_EQ(t.c().Image1.picture(), shown);
+            EXPECT_FALSE(t.c().svcomBtn.enabled());
+        }
+    }
 }
 
 TEST(Wallpaper, ButtonsMakeTheOneCallAndReportOnlyAFailure) {

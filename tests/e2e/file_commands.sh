@@ -3,7 +3,8 @@
 # program: a JPEG converted to a bitmap through the real save dialog, an
 # overwrite declined, the bitmap made the wall paper and cleared again (in a
 # GSettings key file of the test's own home), a file deleted into the trash
-# after the question, and Close asking before it ends the program and leaving
+# after the question, another program's picture pasted with Ctrl+V and a broken
+# one refused, and Close asking before it ends the program and leaving
 # another program's copy on the clipboard.
 #
 # usage: file_commands.sh PATH/TO/pictavo
@@ -87,6 +88,43 @@ trash="$home/.local/share/Trash"
 grep -qx "Path=$pics/b.jpg" "$trash/info/b.jpg.trashinfo" 2>/dev/null ||
   fail "the trash does not record where b.jpg came from"
 
+# --- Another program copies a picture: Ctrl+V pastes it, with no mouse over the window ---
+# Holds a picture file on the clipboard as an image type, as an image editor would.
+hold_picture() { # type file
+  local i
+  xclip -selection clipboard -t "$1" -i -quiet "$2" >/dev/null 2>&1 &
+  holder=$!
+  for ((i = 0; i < 100; i++)); do
+    [[ "$(timeout 2 xclip -selection clipboard -t TARGETS -o 2>/dev/null)" == *"$1"* ]] && break
+    sleep 0.02
+  done
+}
+make_picture 40x30 xc:lime "$tmp/lime.png"
+hold_picture image/png "$tmp/lime.png"
+sleep 0.3  # the window hears of the change
+xdotool windowfocus --sync "$window" key ctrl+v
+sleep 0.3
+check_no_message_box "pressing Ctrl+V with another program's PNG on the clipboard"
+inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
+[[ "$inside" == "srgb(0,255,0)" || "$inside" == "lime" ]] ||
+  fail "after Ctrl+V the viewport shows $inside, not the lime picture another program copied"
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+# A bitmap cut short is refused with a message, and the picture shown stays.
+make_picture 100x100 xc:white "$tmp/whole.bmp"
+head -c 3054 "$tmp/whole.bmp" >"$tmp/cut.bmp"
+hold_picture image/bmp "$tmp/cut.bmp"
+sleep 0.3
+xdotool windowfocus --sync "$window" key ctrl+v
+wait_for_window Pictavo "pasting a bitmap cut short"
+in_box key Return
+wait_boxes_closed "the paste-failure message"
+inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
+[[ "$inside" == "srgb(0,255,0)" || "$inside" == "lime" ]] ||
+  fail "a refused paste changed the viewport to $inside"
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+
 # --- Close asks first, and leaves another program's copy on the clipboard ----------------
 editor_text="copied in an editor"
 hold_clipboard "$editor_text"
@@ -106,4 +144,5 @@ wait "$holder" 2>/dev/null
 
 echo "e2e file commands: a.jpg saved as c.bmp through the save dialog (1/3); the overwrite question" \
   "declined without a write; c.bmp set as the wall paper and cleared; b.jpg deleted into the trash (0/2);" \
+  "another program's PNG pasted with Ctrl+V and a bitmap cut short refused with a message;" \
   "Close ended the program and left an editor's text on the clipboard"

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSlider>
@@ -444,6 +446,24 @@ TEST_F(GuiTest, MouseOverTheFreeSurfaceWatchesTheClipboard) {
     EXPECT_TRUE(widget("pstBtn")->isEnabled());
 }
 
+TEST_F(GuiTest, AnyChangeOfTheClipboardBringsPasteUpToDateWithoutTheMouse) {
+    start();
+    ASSERT_FALSE(widget("pstBtn")->isEnabled());
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // Another program copies a picture, then text; the clipboard says so each time.
+    host.otherProgramCopies(Picture(std::make_shared<const QImage>(4, 4, QImage::Format_RGB32)));
+    clipboard->setText(QStringLiteral("change"));
+    settle();
+    EXPECT_TRUE(widget("pstBtn")->isEnabled());
+    QTest::keyClick(window.get(), Qt::Key_V, Qt::ControlModifier);
+    settle();
+    EXPECT_TRUE(form.c.svcomBtn.enabled()) << "Ctrl+V pasted";
+    host.otherProgramCopiesText();
+    clipboard->setText(QStringLiteral("again"));
+    settle();
+    EXPECT_FALSE(widget("pstBtn")->isEnabled());
+}
+
 TEST_F(GuiTest, ComingBackFromTheAboutBoxRunsFormActivate) {
     start();
     host.clipboardPicture = Picture(std::make_shared<const QImage>(4, 4, QImage::Format_RGB32));
@@ -470,6 +490,30 @@ TEST_F(GuiTest, StatusBarShowsFourPermanentPanels) {
               QString::fromUtf8(form.c.StatusBar1.displayText(3)));
     EXPECT_EQ(window->statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_panel2"))->width(), 60);
     EXPECT_EQ(window->statusBar()->accessibleName(), QStringLiteral("Status"));
+}
+
+TEST_F(GuiTest, ControlCharactersInNamesShowVisiblyOnOneLineAndTheFileStillOpens) {
+    const std::string name = "two\nlines\x7f\x1b.jpg";
+    fs::create_directory(host.startFolder() / "tab\there");
+    writePicture(host.startFolder() / "tab\there" / "plain.jpg", 10, 10);
+    fs::rename(host.startFolder() / "tab\there" / "plain.jpg", host.startFolder() / "tab\there" / name);
+    start();
+    window->run([&] { form.c.dirList.setPath(host.hostPath(host.startFolder() / "tab\there")); });
+    settle();
+    const QString shown = QStringLiteral("two\u240Alines\u2421\u241B.jpg");
+    auto* files = widget<QAbstractItemView>("filList");
+    EXPECT_EQ(files->model()->index(0, 0).data().toString(), shown);
+    EXPECT_EQ(files->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(), shown);
+    auto* folders = widget<QListWidget>("dirList");
+    EXPECT_EQ(folders->currentItem()->text(), QStringLiteral("tab\u2409here"));
+    clickRow("filList", 0);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(form.c.picPath, host.hostPath(host.startFolder() / "tab\there" / name));
+    auto* path = window->statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_panel1"));
+    EXPECT_TRUE(path->accessibleName().endsWith(QStringLiteral("/tab\u2409here/") + shown))
+        << path->accessibleName().toStdString();
+    EXPECT_FALSE(path->text().contains(QLatin1Char('\n')));
+    EXPECT_FALSE(path->accessibleName().contains(QLatin1Char('\t')));
 }
 
 TEST_F(GuiTest, AScreenReaderReadsEachPanelsWholeTextAndItsRole) {

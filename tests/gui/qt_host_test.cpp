@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
@@ -164,6 +166,52 @@ TEST_F(QtHostTest, ClipboardHoldsPicturesNotText) {
     host.ClipboardSetData(Picture(std::make_shared<const QImage>(image)));
     host.ClipboardClear();
     EXPECT_FALSE(host.ClipboardHasBitmap());
+}
+
+// Another program's picture as the X11 clipboard hands it over: the bytes it offers, and
+// Qt's own picture made from them on request by a decoder that checks nothing.
+class OtherProgramsPicture : public QMimeData {
+public:
+    OtherProgramsPicture(QString format, QByteArray bytes) : format_(std::move(format)), bytes_(std::move(bytes)) {}
+    [[nodiscard]] QStringList formats() const override { return {format_, QStringLiteral("application/x-qt-image")}; }
+    [[nodiscard]] bool hasFormat(const QString& format) const override { return formats().contains(format); }
+
+protected:
+    [[nodiscard]] QVariant retrieveData(const QString& format, QMetaType) const override {
+        if (format == format_) return bytes_;
+        if (format == QLatin1String("application/x-qt-image")) return QImage::fromData(bytes_);
+        return {};
+    }
+
+private:
+    QString format_;
+    QByteArray bytes_;
+};
+
+TEST_F(QtHostTest, AnotherProgramsPictureIsCheckedAsAFileIs) {
+    QImage image(100, 100, QImage::Format_RGB32);
+    image.fill(QColor(250, 250, 250));
+    QByteArray bmp;
+    QBuffer buffer(&bmp);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    QClipboard* clipboard = QGuiApplication::clipboard();
+
+    clipboard->setMimeData(new OtherProgramsPicture(QStringLiteral("image/bmp"), bmp));
+    EXPECT_TRUE(host.ClipboardHasBitmap());
+    const Picture whole = host.ClipboardGetData();
+    ASSERT_FALSE(whole.isNull());
+    EXPECT_EQ(whole.image()->pixel(99, 99), qRgb(250, 250, 250));
+
+    // A tenth of the pixels: a file like it is refused, and so is this.
+    clipboard->setMimeData(new OtherProgramsPicture(QStringLiteral("image/bmp"), bmp.left(54 + bmp.size() / 10)));
+    EXPECT_TRUE(host.ClipboardHasBitmap());
+    EXPECT_THROW((void)host.ClipboardGetData(), HostError);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // Bytes of no format the reader knows are no picture.
+    clipboard->setMimeData(new OtherProgramsPicture(QStringLiteral("image/x-unknown"), bmp));
+    EXPECT_TRUE(host.ClipboardGetData().isNull());
 }
 
 TEST_F(QtHostTest, ShowOpensARegisteredWindowModallyUntilItIsUnloaded) {

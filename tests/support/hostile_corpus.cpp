@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 #include <stdexcept>
 
@@ -59,6 +60,16 @@ std::string gifClaiming(unsigned width, unsigned height) {
     return g + std::string("\x02\x02\x44\x01\x00;", 6);
 }
 
+// A GIF whose first frame is `width` x `height` with the given LZW minimum code size and
+// codes for one pixel: clear, colour 0, end (3 bits each unless given).
+std::string gifFrame(unsigned width, unsigned height, unsigned char minimumCodeSize,
+                     const std::string& codes = std::string("\x44\x01", 2)) {
+    std::string g = "GIF89a" + le16(std::max(width, 1u)) + le16(std::max(height, 1u)) + std::string("\x80\x00\x00", 3) +
+                    std::string(6, '\0');
+    g += imageDescriptor(width, height);
+    return g + static_cast<char>(minimumCodeSize) + static_cast<char>(codes.size()) + codes + std::string("\0;", 2);
+}
+
 }  // namespace
 
 std::string pictureBytes(const char* extension, int width, int height) {
@@ -107,6 +118,13 @@ std::vector<std::pair<std::string, std::string>> hostileContents() {
     out.emplace_back("BMP claiming 65535 x 65535", bitmapHeader(65535, 65535, 24, 0, 54));
     out.emplace_back("BMP claiming 100000 x 100000", bitmapHeader(100000, 100000, 24, 0, 54));
     out.emplace_back("GIF with 5000 frames", manyFrameGif(5000));
+    out.emplace_back("GIF whose frame is 0 rows high", gifFrame(40, 0, 2));
+    out.emplace_back("GIF whose frame is 0 pixels wide", gifFrame(0, 30, 2));
+    out.emplace_back("whole GIF of LZW minimum code size 8", gifFrame(1, 1, 8, std::string("\x00\x01\x04\x04", 4)));
+    out.emplace_back("GIF of LZW minimum code size 0", gifFrame(1, 1, 0));
+    out.emplace_back("GIF of LZW minimum code size 1", gifFrame(1, 1, 1));
+    out.emplace_back("GIF of LZW minimum code size 9", gifFrame(1, 1, 9));
+    out.emplace_back("GIF of LZW minimum code size 12", gifFrame(1, 1, 12));
     out.emplace_back("BMP of negative width", bitmapHeader(-40, 30, 24, 0, 54) + std::string(3600, '\x7f'));
     out.emplace_back("BMP of negative height (top-down)", bitmapHeader(40, -30, 24, 0, 54) + std::string(3600, '\x7f'));
     out.emplace_back("BMP of height -2^31", bitmapHeader(40, INT32_MIN, 24, 0, 54) + std::string(3600, '\x7f'));

@@ -84,11 +84,13 @@ bool TestHost::ShowSave(SaveDialogState& dialog) {
 void TestHost::ClipboardClear() {
     ++clipboardClears;
     clipboardPicture.reset();
+    clipboardBytes.reset();
     clipboardHasText = false;
     clipboardOwn = false;
 }
 
 void TestHost::ClipboardSetData(const Picture& picture) {
+    clipboardBytes.reset();
     clipboardPicture = picture;
     clipboardHasText = false;
     clipboardOwn = true;
@@ -97,20 +99,34 @@ void TestHost::ClipboardSetData(const Picture& picture) {
 bool TestHost::ClipboardHoldsOwnPicture() { return clipboardOwn && clipboardPicture.has_value(); }
 
 void TestHost::otherProgramCopies(const Picture& picture) {
+    clipboardBytes.reset();
     clipboardPicture = picture;
     clipboardHasText = false;
     clipboardOwn = false;
 }
 
 void TestHost::otherProgramCopiesText() {
+    clipboardBytes.reset();
     clipboardPicture.reset();
     clipboardHasText = true;
     clipboardOwn = false;
 }
 
-Picture TestHost::ClipboardGetData() { return clipboardPicture.value_or(Picture()); }
+Picture TestHost::ClipboardGetData() {
+    if (clipboardBytes) return drawablePicture(decodeClipboardPicture(*clipboardBytes));
+    if (!clipboardPicture || clipboardPicture->isNull()) return {};
+    (void)decodeClipboardPicture({kDecodedPictureType, {}, *clipboardPicture->image()});
+    return *clipboardPicture;
+}
 
-bool TestHost::ClipboardHasBitmap() { return clipboardPicture.has_value(); }
+void TestHost::otherProgramOffers(const char* format, const QByteArray& bytes) {
+    clipboardPicture.reset();
+    clipboardBytes = ClipboardPicture{QString::fromLatin1(format), bytes, {}};
+    clipboardHasText = false;
+    clipboardOwn = false;
+}
+
+bool TestHost::ClipboardHasBitmap() { return clipboardPicture.has_value() || clipboardBytes.has_value(); }
 
 void TestHost::Show(const std::string& window) { shown.push_back(window); }
 

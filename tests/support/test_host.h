@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "files/file_system.h"
+#include "imaging/clipboard_picture.h"
 #include "platform/host.h"
 
 namespace pictavo::test {
@@ -79,6 +80,9 @@ public:
     // True while the clipboard holds what this program put there.
     bool clipboardOwn = false;
     int clipboardClears = 0;
+    // The bytes of a picture format that another program offers ("image/png").
+    std::optional<ClipboardPicture> clipboardBytes;
+    void otherProgramOffers(const char* format, const QByteArray& bytes);
     // Another program copies a picture or text, taking the clipboard over.
     void otherProgramCopies(const Picture& picture);
     void otherProgramCopiesText();

@@ -1,0 +1,17 @@
+#pragma once
+// Names as the status bar and the lists show them. A file name may hold any byte but "/"
+// and NUL: a newline would split a one-line panel and cut its second half off, and other
+// control characters show as nothing at all. Only the text on screen changes; the controls
+// keep the exact bytes for every file operation.
+
+#include <QString>
+#include <string>
+
+namespace pictavo::gui {
+
+// The UTF-8 text with each control character shown as its control picture (a newline as
+// "␊") and line and paragraph separators as "?"; bytes that are not UTF-8 show as
+// replacement characters.
+[[nodiscard]] QString visibleText(const std::string& bytes);
+
+}  // namespace pictavo::gui

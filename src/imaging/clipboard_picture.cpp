@@ -1,0 +1,58 @@
+#include "imaging/clipboard_picture.h"
+
+#include <QImageReader>
+#include <QMimeData>
+#include <cstdint>
+
+#include "base/errors.h"
+#include "imaging/picture_reader.h"
+
+namespace pictavo {
+
+namespace {
+
+constexpr std::int64_t kLimitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024;
+
+}  // namespace
+
+QString clipboardPictureFormat(const QMimeData& data) {
+    const QStringList offered = data.formats();
+    static const QStringList preferred{QStringLiteral("image/png"),   QStringLiteral("image/bmp"),
+                                       QStringLiteral("image/x-bmp"), QStringLiteral("image/x-ms-bmp"),
+                                       QStringLiteral("image/jpeg"),  QStringLiteral("image/gif")};
+    for (const QString& format : preferred)
+        if (offered.contains(format)) return format;
+    static const QList<QByteArray> known = QImageReader::supportedMimeTypes();
+    bool bytesOffered = false;
+    for (const QString& format : offered) {
+        if (!format.startsWith(QLatin1String("image/"))) continue;
+        if (known.contains(format.toLatin1())) return format;
+        bytesOffered = true;
+    }
+    // Qt would decode the picture from bytes of a format that the reader does not know.
+    if (!bytesOffered && offered.contains(QLatin1String(kDecodedPictureType)))
+        return QString::fromLatin1(kDecodedPictureType);
+    return {};
+}
+
+ClipboardPicture takeClipboardPicture(const QMimeData& data) {
+    ClipboardPicture offered{clipboardPictureFormat(data), {}, {}};
+    if (offered.format == QLatin1String(kDecodedPictureType))
+        offered.image = qvariant_cast<QImage>(data.imageData());
+    else if (!offered.format.isEmpty())
+        offered.bytes = data.data(offered.format);
+    return offered;
+}
+
+QImage decodeClipboardPicture(const ClipboardPicture& offered) {
+    if (offered.format != QLatin1String(kDecodedPictureType)) {
+        if (offered.bytes.size() > kLimitBytes) throw HostError("The picture is too large");
+        return decodePicture(offered.bytes);
+    }
+    if (offered.image.isNull()) throw HostError("The clipboard holds no picture");
+    if (4.0 * offered.image.width() * offered.image.height() > double(kLimitBytes))
+        throw HostError("The picture is too large");
+    return offered.image;
+}
+
+}  // namespace pictavo

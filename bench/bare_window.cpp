@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The start-up reference: the least a Qt Widgets program does to show a main window,
 // ended after its first paint exactly as Pictavo is when the benchmark starts it.
 

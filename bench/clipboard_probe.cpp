@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What another program may offer on the clipboard, pasted through the Qt host as the paste
 // button does: the outcome, the time, and the longest the window went without handling its
 // events meanwhile (a 10 ms timer of the window's thread is watched).

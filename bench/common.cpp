@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shared part of the benchmark (common.h).
 
 #include "common.h"

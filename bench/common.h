@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What every row of the benchmark shares: the settings, timing and medians, the table, the
 // generated pictures and folders, the references, and the real main window in this process.

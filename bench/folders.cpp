@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // B3: entering a large folder, against one readdir of it, matched and sorted.
 
 #include <cstdio>

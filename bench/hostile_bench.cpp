@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hostile corpus of the tests, each entry opened as a click opens it, in a child process
 // of its own: what the person sees, the time and the peak memory it costs. Times are given
 // against opening an ordinary 12-megapixel photo in the same run, memory against a child that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves a 24-megapixel picture as a bitmap over an existing file and kills the saving
 // process at a random moment, again and again: is the target always whole (old or new),
 // and what is left beside it, right after each kill and after the next save into the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // B6 A6: the peak resident memory with a large picture shown, and while stepping through
 // pictures decoded ahead, each measured in a child process of its own.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed and memory of the work a person waits for, each against a reference measured in
 // the same run, printed as one table. The pictures and folders are generated here
 // (deterministic, photo-like) and kept in a data folder for later runs. Each time is the

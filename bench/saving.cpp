@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // B5: saving the shown picture as a bitmap, its time against one plain write of as many
 // bytes, and the memory it takes besides the picture.
 

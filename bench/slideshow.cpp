@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // B7: one tick of the slide show, against its interval.
 
 #include "common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // B4: the program started as a process until its first paint, against an empty Qt window.
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 cmake_minimum_required(VERSION 3.22)
 # cmake -DSRC=<src folder> -DTABLE=<layers.txt> -P CheckLayers.cmake
 # Fails, naming each offending line, when a file of one part of src/ includes a header of

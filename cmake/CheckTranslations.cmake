@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails while src/ holds a text that a translation lacks or leaves unfinished: reads src/
 # into a copy of each .ts file, as update_translations would, and has lrelease count.
 #   cmake -DSRC=<src> -DLUPDATE=<lupdate> -DLRELEASE=<lrelease> -DTS="<a.ts;b.ts>" -DWORK=<dir> -P CheckTranslations.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the program with its desktop entry, icons and AppStream metainfo in the standard
 # places, and builds a Debian package of it: cpack -G DEB in the build folder.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The parts of src/ and the one rule between them: a part includes only its own headers
 # and those of the parts below it (USES, followed on down). pictavo_part() makes the
 # part's library; pictavo_check_layers() makes every build check each #include "x/..."

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The translations of the texts the program shows. The source texts are Japanese (and the
 # English names of the controls), marked in src/ with QT_TRANSLATE_NOOP and
 # QCoreApplication::translate in the context "pictavo".

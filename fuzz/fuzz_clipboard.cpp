@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What another program may offer on the clipboard: the first byte chooses the formats offered
 // (a bit each), the rest are their bytes. A picture or a refusal out, never a crash, a leak, a
 // hang or a picture larger than the bound.

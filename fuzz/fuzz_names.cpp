@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Name matching agrees with the plain recursive definition, and natural order is a strict
 // weak order (total, as ties fall back to the bytes).
 #include <cstddef>

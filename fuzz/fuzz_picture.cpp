@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bytes in, a picture or a refusal out, with the allocation bound in force: never a crash,
 // a leak, a hang or a picture larger than the bound.
 #include <QImage>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the fuzzers' seed corpora: the tests' hostile picture contents, and patterns with
 // names for the matcher, and the picture contents offered on the clipboard under one format
 // or several. Usage: fuzz_seeds <picture folder> <names folder> [<clipboard folder>]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictavo: starts the Qt application, the host services and the main form.
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The About box: fixed texts, places (twips, relative to its frame) and fonts.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window's model: its controls, the wiring of every event to its handler,
 // start-up, the clipboard watch, layout and exit.

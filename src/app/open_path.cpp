@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/open_path.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Opening what the program was started with ("Open with" from a file manager).
 

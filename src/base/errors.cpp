@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "base/errors.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one error kind every layer throws, and the reason text it carries for a system
 // error, so that the picture code and the file code say a failure the same way.

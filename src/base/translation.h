@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The language of the texts the program shows. The texts are written in Japanese (the
 // program's own language) where they are messages and titles, and in English where they

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "browser/browser.h"
 
 #include "form/command_groups.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The drive, folder and file lists: a change of drive or folder resets the browser's
 // bookkeeping and points the file list at the open folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/commands.h"
 #include "form/command_groups.h"
 #include "form/rules.h"

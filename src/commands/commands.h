@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The picture file commands: save as bitmap, rename by saving, delete, copy and paste.
 

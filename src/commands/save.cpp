@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <string>
 #include <string_view>
 

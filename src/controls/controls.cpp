@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "controls/controls.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Toolkit-free controls. Each keeps the properties the handlers use, in their units
 // (twips as float, indexes and scroll values as 32-bit integers), raises its events at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/file_system.h"
 
 #include <dirent.h>

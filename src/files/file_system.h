@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Files, folders and pictures on the real file system, in one of two path syntaxes. The
 // Qt host and the test host both hand the handlers one of these; what differs between

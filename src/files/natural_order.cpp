@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/natural_order.h"
 
 #include <algorithm>

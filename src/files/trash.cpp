@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/trash.h"
 
 // GIO before anything from Qt: Qt's "signals" keyword would break GIO's headers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Moving a file to the desktop's trash, the one that freedesktop.org file managers share,
 // so that a deletion the person confirmed can still be taken back from the file manager.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <mntent.h>
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Matching file names against the file list's patterns ("*.jpg*;*.bmp*;*.gif*").
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "form/command_groups.h"
 
 namespace pictavo {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The commands that go on and off together. Each group is written here once; a handler
 // switches a whole group at the step where it switches those commands.

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: MIT
 #include "form/form_controls.h"
 
-#include "form/command_groups.h"
 #include "base/translation.h"
+#include "form/command_groups.h"
 
 namespace pictavo {
 

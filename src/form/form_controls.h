@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window's controls and the three shared variables, as the handlers see them.
 // Every control has its design place and initial state from construction on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "form/layout.h"
 
 namespace pictavo {

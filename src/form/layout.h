@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The places that follow the window's size: the viewport, its two scroll bars and the
 // folder and file lists, as a plain function of the window's outer size.

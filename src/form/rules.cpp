@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "form/rules.h"
 
 #include "form/command_groups.h"

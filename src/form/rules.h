@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The form's own rules that several handlers share: the position/count box, the texts of
 // a shown file, the viewport's fit and the commands that depend on the picture's kind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/about_dialog.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // frmAbout: the About box, drawn from the model's fixed places, texts and fonts.
 

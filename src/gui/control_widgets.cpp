@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/control_widgets.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The widgets of the simple control kinds. Each one shows its control: follow() takes the
 // control's texts and values (the main window keeps place, enabled state and visibility in

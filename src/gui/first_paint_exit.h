@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Start-up timing: with PICTAVO_EXIT_AFTER_FIRST_PAINT set, the process ends as soon as its
 // first paint is done, so a benchmark can time a start as the life of a process. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/hand_panning.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Panning by hand over the viewport: the wheel pans up and down (across with Shift, or with
 // a horizontal wheel or touchpad), and a drag with the left button moves the picture with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's own small pictures, drawn with QPainter at every size they are asked for,
 // so they stay sharp at any device pixel ratio.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The three browser lists as widgets. Each follows its control and reports what the user
 // does as a signal; the main window turns the signals into events of the model.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Form1 on screen: a menu bar, a surface with every control at its design place, and the
 // status bar. Each widget follows its control; everything the user does goes into the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/picture_view.h"
 
 #include <QImage>

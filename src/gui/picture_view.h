@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The viewport Picture1: shows Image1's picture at its natural size, one picture pixel to
 // one device pixel, clipped, at the image's offset.

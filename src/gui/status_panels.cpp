@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/status_panels.h"
 
 #include <QFontMetrics>

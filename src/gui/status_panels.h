@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // StatusBar1: four permanent panels (message, size, date, time) at their design widths.
 // The panels are placed by hand rather than by QStatusBar's layout so that a narrow window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/units.h"
 
 #include "platform/host.h"

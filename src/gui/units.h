@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Twips of the control model to the widgets' logical pixels, and back.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/visible_text.h"
 
 namespace pictavo::gui {

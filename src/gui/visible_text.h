@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Names as the status bar and the lists show them. A file name may hold any byte but "/"
 // and NUL: a newline would split a one-line panel and cut its second half off, and other

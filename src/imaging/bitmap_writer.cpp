@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/bitmap_writer.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Our own bitmap writer: 24 bits per pixel, rows bottom-up, a few rows at a time straight
 // to the file, so that saving a large picture never holds a second copy of it in memory

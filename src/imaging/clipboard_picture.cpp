@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/clipboard_picture.h"
 
 #include <QImageReader>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What another program offers on the clipboard is untrusted input, as a file is: its bytes
 // go through the same reader, checks and memory bound (picture_reader.h), never through a

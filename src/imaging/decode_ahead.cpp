@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/decode_ahead.h"
 
 #include <sys/resource.h>

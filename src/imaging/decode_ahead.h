@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Pictures decoded before they are asked for: while a picture is shown, a worker thread
 // reads and decodes the files the person will most likely open next (the next and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/jpeg_check.h"
 
 #include <cstring>

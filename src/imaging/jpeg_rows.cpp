@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/jpeg_rows.h"
 
 #include <QRgb>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A JPEG decoded through libjpeg-turbo straight into the picture's final memory, top to
 // bottom, with each strip of rows reported as soon as it is written, so that the top of a

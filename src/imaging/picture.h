@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A decoded picture: shared, immutable pixels. Copies are cheap. A picture may still be
 // arriving: its size is known and its rows come in from a decoder on another thread (see

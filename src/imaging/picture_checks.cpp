@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/picture_checks.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Structural checks on BMP and GIF files that Qt's readers do not make: a file whose
 // picture data ends before the picture does is decoded as a partial picture with no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/picture_loader.h"
 
 #include <sys/stat.h>
@@ -22,6 +23,7 @@ struct PictureLoader::Job {
     std::mutex mutex;
     std::condition_variable sized;
     std::shared_ptr<Arrival> arrival;  // once the size is known
+    std::optional<QImage> whole;       // or the whole picture, decoded before it was told
     std::optional<std::string> refusal;
     std::atomic<bool> done{false};
 
@@ -29,6 +31,13 @@ struct PictureLoader::Job {
         {
             const std::lock_guard lock(mutex);
             arrival = std::move(a);
+        }
+        sized.notify_all();
+    }
+    void handWhole(QImage image) {
+        {
+            const std::lock_guard lock(mutex);
+            whole = std::move(image);
         }
         sized.notify_all();
     }
@@ -110,7 +119,7 @@ Picture PictureLoader::open(const fs::path& file) {
                             job->done.store(true);
                         })});
     std::unique_lock lock(job->mutex);
-    job->sized.wait(lock, [&] { return job->arrival || job->refusal; });
+    job->sized.wait(lock, [&] { return job->arrival || job->whole || job->refusal; });
     if (job->refusal) {
         // The picture shown before stays, and goes on arriving.
         {
@@ -120,6 +129,7 @@ Picture PictureLoader::open(const fs::path& file) {
         throw HostError(*job->refusal);
     }
     if (previous && previous->arrival) previous->arrival->cancel();
+    if (job->whole) return Picture(std::make_shared<const QImage>(std::move(*job->whole)));
     return Picture(job->arrival);
 }
 
@@ -168,10 +178,7 @@ void PictureLoader::decode(const std::shared_ptr<Job>& job) {
             }
             image = decodePicture(bytes, std::int64_t(kPictureAllocationLimitMiB) << 20,
                                   [&](QSize size) { return ahead.memoryFor(job->file, size); });
-            if (!arrival) {
-                arrival = std::make_shared<Arrival>(image.size());
-                job->hand(arrival);
-            } else if (image.size() != arrival->size()) {
+            if (arrival && image.size() != arrival->size()) {
                 throw HostError("The picture is not the size its header gives");
             }
         }
@@ -181,6 +188,11 @@ void PictureLoader::decode(const std::shared_ptr<Job>& job) {
         {
             const std::lock_guard lock(mutex_);
             if (current_ == job) ahead.shown(job->file, st, image);
+        }
+        if (!arrival) {
+            // Decoded before its size was told: handed over whole, nothing left to arrive.
+            job->handWhole(std::move(image));
+            return;
         }
         if (kind.jpeg() && large) {
             arrival->finish();

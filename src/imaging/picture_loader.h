@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Opening pictures without ever decoding on the window's thread. An open hands back at
 // once a picture held ahead; otherwise a worker reads the file, checks it and learns its

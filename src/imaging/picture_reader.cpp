@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/picture_reader.h"
 
 #include <fcntl.h>

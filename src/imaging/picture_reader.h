@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reading and decoding picture files, whatever a folder holds: an entry that is not a
 // regular file is refused without waiting on it, the bytes are read (never mapped, so a

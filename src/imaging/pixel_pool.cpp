@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/pixel_pool.h"
 
 #include <sys/mman.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Memory for large pictures and for the files they are read from, kept for the next
 // picture rather than handed back to the kernel. Memory the kernel hands out anew costs a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The services that differ between the Qt desktop and the tests: the user (boxes, the
 // save dialog, the cursor), the clipboard, windows, the wall paper, the screen's units and

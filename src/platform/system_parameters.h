@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The desktop's wall-paper call. On Windows it is user32's SystemParametersInfoA; on Linux
 // the same values are served by the desktop's own persistent setting (GSettings on GNOME,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef _WIN32
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qthost/qt_host.h"
 
 #include "imaging/clipboard_picture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The host on a Qt desktop: message boxes, the save dialog, the application cursor, the
 // clipboard and the program's windows through Qt Widgets, the desktop's wall paper, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "slideshow/slideshow.h"
 
 #include "form/command_groups.h"

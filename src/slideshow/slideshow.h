@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The slide show: Play, the timed step through the file list, Stop and the speed.
 

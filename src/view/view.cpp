@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "view/view.h"
 
 #include "form/command_groups.h"

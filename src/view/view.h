@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Opening the selected picture, fitting the viewport to it, and panning.
 

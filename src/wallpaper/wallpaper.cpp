@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "wallpaper/wallpaper.h"
 
 #include "form/rules.h"

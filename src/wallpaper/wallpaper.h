@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Setting and clearing the desktop wall paper through the system's one call.
 

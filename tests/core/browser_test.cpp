@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drive, folder and file lists: what the file list shows, and what a change of drive or
 // folder does to the counters and the commands while a picture stays in view.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Copy and paste through the clipboard, and the wall-paper commands.
 
 #include <gtest/gtest.h>

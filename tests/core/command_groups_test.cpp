@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The groups of commands that go on and off together: which controls each switches, and
 // in what order (a focused button that goes off hands the focus to the next one).
 

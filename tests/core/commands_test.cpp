@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Save as bitmap, rename by saving and delete, over real files.
 
 #include <gtest/gtest.h>

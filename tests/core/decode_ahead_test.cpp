@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures decoded ahead, through the real reading code and real files: stepping takes the
 // neighbour decoded meanwhile, and a file that changed after it was decoded is never shown.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file services under the handlers: path syntax, Dir, FileLen, Kill, saving bitmaps,
 // telling whole JPEG files from cut ones, and the order and pattern of the file list.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whatever a folder holds and whatever other programs do to it meanwhile: every entry ends in
 // a picture or the one load-failure message, nothing waits on another process, nothing dies,
 // and no file changes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A JPEG decoded row by row into the caller's memory: the same pixels as decodePicture()
 // for every kind of JPEG and EXIF orientation, rows reported only once written, a decode
 // that stops when asked, and damaged data refused rather than shown grey.

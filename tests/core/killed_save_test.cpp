@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A save killed at any step (a crash, a logout, a power cut) leaves the target whole, old or
 // new, and nothing behind that the next save into the folder does not remove; and that
 // removal never touches a file it has no business with.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The person's language: which one the locale picks, and the texts the handlers then show.
 
 #include <gtest/gtest.h>

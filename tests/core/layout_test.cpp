@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Laying the window out when its size changes: the size guards, the places that follow the
 // viewport, the scroll ranges that follow the picture, and the first status-bar panel.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a folder once for both lists, the order made from sort keys, and the bitmap
 // written row by row.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting with a path: a folder opens in the browser, a picture opens as a click on its
 // name would, and anything else leaves the normal start-up with one reason.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A pasted picture is not the file on view, and Close takes only its own picture off the
 // clipboard.
 

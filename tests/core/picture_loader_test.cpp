@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening pictures on a worker: the open returns once the size is known, the rows arrive
 // top to bottom, a new open cancels the one before, nothing acts on half a picture, and a
 // picture found broken part way ends as any broken file does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every image that enters the program (decoded or pasted) is drawn from 32 bits per pixel,
 // with its transparency kept.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Memory kept for the next picture: it serves pictures of the same or a smaller size, stays
 // within its limit, outlives nobody's picture, and never lets an old picture show through.
 

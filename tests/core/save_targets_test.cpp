@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a save may replace, and that every save that fails after a name was chosen says so.
 // Real entries in temporary folders, their bytes compared before and after.
 

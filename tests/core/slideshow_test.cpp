@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The slide show, driven by ticking the timer by hand.
 
 #include <gtest/gtest.h>

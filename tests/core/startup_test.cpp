@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up, the paste button following the clipboard, Close and Version.
 
 #include <gtest/gtest.h>

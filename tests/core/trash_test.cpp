@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Delete moves the file to the desktop's trash: the home trash for the home's file system,
 // a volume's own trash folder on other volumes, and a plain deletion only where a volume
 // has no trash. The original path is recorded by its exact bytes.

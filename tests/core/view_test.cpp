@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening the selected file: the path, the size text, the commands it offers, the viewport
 // fit and panning, and the one message for every file that cannot be shown.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # End-to-end: the picture-file commands as a person uses them in the real
 # program: a JPEG converted to a bitmap through the real save dialog, an
 # overwrite declined, the bitmap made the wall paper and cleared again (in a

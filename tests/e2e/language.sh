@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # End-to-end: the language a locale gives, as a person meets it in the real program: the
 # delete question's title. (The texts themselves, and Qt's buttons, are checked by the
 # core and GUI tests.)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the end-to-end scripts: a private X server, the real program in it
 # with a home folder of the script's own, and the ways a person reads what it
 # shows. Source it after setting `program` and `scenario`; it leaves `tmp`,

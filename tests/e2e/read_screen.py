@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Reads a running program through AT-SPI, as a screen reader does, and prints one line
 per accessible object: depth, role, name and description, separated by tabs (with the
 object's text where it has one and it differs from its name).

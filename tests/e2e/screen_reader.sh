@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # What a screen reader meets: the real program in a private X server with its own D-Bus
 # session and accessibility bus, read through AT-SPI. Every control is named, and each
 # status-bar panel reads its whole text (the full path, not the shortened one on screen)

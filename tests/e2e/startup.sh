@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # End-to-end: start the real program in a private X server, with a home folder
 # whose Pictures holds known files, and check what a person sees: the window
 # title, the position/count box right after start-up and after walking the

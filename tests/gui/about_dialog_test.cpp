@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About box: its fixed places, fonts and texts, and the OK button.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The GUI tests need a QApplication; they draw offscreen unless told otherwise.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Panning by hand: the wheel, Shift with the wheel, a touchpad and a drag move the picture
 // through the scroll bars' values, and stop where the bars stop.
 

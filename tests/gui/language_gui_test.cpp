@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's own texts and Qt's buttons in the person's language.
 
 #include <gtest/gtest.h>

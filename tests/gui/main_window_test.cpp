@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window as a person sees and uses it, over the scripted host (15 twips a pixel).
 
 #include <gtest/gtest.h>

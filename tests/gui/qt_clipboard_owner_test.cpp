@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Qt host tells the picture it copied from anything copied after it, also from a
 // picture that another run of the program copied.
 

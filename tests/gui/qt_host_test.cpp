@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Qt host's user-facing services: boxes, the save dialog, cursor, clipboard, windows.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The keyboard: each command's key works only while the command is enabled, and Copy in
 // the file list copies the picture, never the file's name.
 

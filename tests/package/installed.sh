@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package, checks it with lintian (any error or warning fails), installs
 # it with apt-get the way a person would, starts the installed program in a private X
 # server with a picture to open (as a file manager's "Open with" does, and through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Deleting moves files to the desktop's trash under XDG_DATA_HOME, which GLib reads once
 // per process: every test run gets a data folder of its own before any test starts, so
 // that no test fills the trash of the person running them.

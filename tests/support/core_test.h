@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a core test file starts with: the main window over a scripted host, the helpers that
 // write and read its files, and their names without the namespaces, so that the cases read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A started main window over a scripted host, with picture files in its start folder.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/hostile_corpus.h"
 
 #include <sys/stat.h>

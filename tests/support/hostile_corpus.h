@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A folder of everything a picture viewer may meet: empty, random, truncated and lying
 // files, bombs, special entries named like pictures, unreadable files and awkward names.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's texts in one language while this lives, installed as at start-up. Looking
 // a text up needs an application object: one is made for the core tests, which otherwise

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Root passes every file permission check, so a test of an unreadable file or a read-only
 // folder would prove nothing when the tests run as root (as they do in CI). While this

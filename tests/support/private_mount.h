@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Runs part of a test in a child process with a mount table of its own, where a fresh file
 // system is mounted over a folder: a second volume, or a small disk that fills up. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/test_host.h"
 
 #include <QBuffer>

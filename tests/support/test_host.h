@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A scripted host over real files in a temporary folder: message-box and dialog answers
 // are given in advance and every call to the user-facing services is recorded. Files and

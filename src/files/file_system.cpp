@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "base/errors.h"
+#include "base/file_descriptor.h"
 #include "files/natural_order.h"
 #include "files/trash.h"
 #include "files/wildcard.h"
@@ -399,20 +400,6 @@ bool isTempSuffix(std::string_view s) {
 
 std::string tempName() { return std::string(kTempPrefix) + std::to_string(::getpid()) + "-"; }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    [[nodiscard]] int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // Removes the temporary files that earlier saves into this folder left: only names of
 // exactly our pattern, regular files of this user whose writer is gone (its process no
 // longer exists and nobody holds the lock a writer keeps on its file). Nothing else is
@@ -437,7 +424,8 @@ void removeLeftovers(const fs::path& folder) {
             // Alive, or alive under another user: its file may still be written.
             if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
         }
-        const Descriptor fd(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        const FileDescriptor fd(
+            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat st {};
         if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
         if (unmarked && now - st.st_mtime < kUnmarkedTempAgeSeconds) continue;
@@ -511,7 +499,7 @@ void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
         fd = ::mkostemp(temp.data(), O_CLOEXEC);
     }
     if (fd < 0) saveFailed(errno, path);
-    const Descriptor file(fd);
+    const FileDescriptor file(fd);
     auto fail = [&](int err) {
         if (!temp.empty()) ::unlink(temp.c_str());
         saveFailed(err, path);
@@ -536,7 +524,7 @@ void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
     if (putInPlace(temp, target) != 0) fail(errno);
     step(seams::SaveStep::Renamed, fd);
     // The new name on disk too, so that a power cut now finds the new file, not the old.
-    const Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) ::fsync(dir.get());
 }
 

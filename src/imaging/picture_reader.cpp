@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "base/errors.h"
+#include "base/file_descriptor.h"
 #include "imaging/jpeg_check.h"
 #include "imaging/picture.h"
 #include "imaging/picture_checks.h"
@@ -27,20 +28,6 @@ void (*beforeRead)(int fd) = nullptr;
 constexpr std::int64_t kLimitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024;
 
 [[noreturn]] void fail(int err) { throw HostError(reasonText({err, std::generic_category()})); }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    [[nodiscard]] int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&

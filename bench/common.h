@@ -18,6 +18,7 @@
 
 #include "app/form1.h"
 #include "gui/main_window.h"
+#include "gui/picture_view.h"
 #include "imaging/decode_ahead.h"
 #include "support/test_host.h"
 
@@ -149,10 +150,11 @@ struct Program {
         settle();
     }
 
-    // Runs the event loop until the picture has been painted again.
+    // Runs the event loop until the picture has been painted again, the part in view whole.
     void waitForPicture(int paintsBefore) {
+        const auto* view = static_cast<const pictavo::gui::PictureView*>(picture);
         const auto start = Clock::now();
-        while (picturePaints.paints == paintsBefore && msSince(start) < 60000)
+        while ((picturePaints.paints == paintsBefore || !view->paintedAllInView()) && msSince(start) < 60000)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
 

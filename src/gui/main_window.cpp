@@ -134,8 +134,10 @@ void MainWindow::run(const std::function<void()>& event) {
         // wait at low priority): while an arrow key is held, no picture would show until
         // the key is let go. So a picture is painted as soon as it is opened, and with it
         // whatever else the step changed (the list's selection, the count, the status).
-        // A picture still arriving is painted once the rows in view are there.
-        waitForVisibleRows();
+        // A picture still arriving is painted as its rows in view arrive; while more steps of
+        // a held key wait (they would replace it at once), it is painted once those rows are
+        // there, so that every step shows its photo.
+        if (!waitingRows_.empty()) waitForVisibleRows();
         pictureView_->repaint();
     }
 }

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace pictavo::gui {
@@ -35,6 +36,11 @@ void PictureView::rowsArrived() {
     // Rows below the viewport need no paint until the person pans to them.
     const int bottom = deviceSize().height() - origin().y();
     if (rows > paintedRows_ && (paintedRows_ < bottom || rows == arrival->size().height())) update();
+}
+
+bool PictureView::paintedAllInView() const {
+    const int height = image_.picture().heightPx();
+    return paintedRows_ >= std::min(height, deviceSize().height() - origin().y());
 }
 
 void PictureView::paintEvent(QPaintEvent* event) {

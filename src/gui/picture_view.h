@@ -27,6 +27,8 @@ public:
     std::function<void()> onPainted;
     // More rows of the picture have arrived: painted where they show.
     void rowsArrived();
+    // The last paint showed every row of the picture that lies in the viewport.
+    [[nodiscard]] bool paintedAllInView() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -18,6 +18,7 @@
 
 #include "app/open_path.h"
 #include "gui/about_dialog.h"
+#include "gui/picture_view.h"
 #include "gui_fixture.h"
 #include "imaging/picture_reader.h"
 
@@ -570,7 +571,9 @@ TEST_F(GuiTest, ALargePhotoShowsItsVisibleRowsAndTheWindowAnswersWhileTheRestArr
     QCoreApplication::processEvents();
     EXPECT_TRUE(answeredDuringDecode);
 
-    // The rows in view are already the photo's own.
+    // The rows in view are painted as they arrive, long before the whole.
+    auto* view = static_cast<gui::PictureView*>(widget("Picture1"));
+    ASSERT_TRUE(QTest::qWaitFor([view] { return view->paintedAllInView(); }, 5000));
     const QImage file = decodePicture(readPictureFile(host.startFolder() / "big.jpg"));
     const QImage shown = widget("Picture1")->grab().toImage();
     EXPECT_EQ(shown.pixel(5, 5), file.pixel(5, 5));

@@ -39,8 +39,9 @@ int residentChild(const fs::path& folder) {
     const long before = statusKiB("VmRSS");
     resetPeak();
     p.clickToPainted(1);
-    const long peak = statusKiB("VmHWM");
+    // Once the whole photo has arrived (image() waits for it).
     const auto* image = p.form.c.Image1.picture().image();
+    const long peak = statusKiB("VmHWM");
     std::printf("%ld %ld %lld\n", before, peak, image ? static_cast<long long>(image->sizeInBytes()) : 0LL);
     return 0;
 }

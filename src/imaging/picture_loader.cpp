@@ -139,7 +139,9 @@ void PictureLoader::decode(const std::shared_ptr<Job>& job) {
     try {
         struct stat st {};
         QByteArray bytes = ahead.read(job->file, &st);
-        const PictureKind kind = checkPicture(bytes);
+        // A large JPEG's end is found by its own decode (a file cut short fails there); a
+        // small one is checked whole by decodePicture before its size is told.
+        const PictureKind kind = checkPicture(bytes, std::int64_t(kPictureAllocationLimitMiB) << 20, false);
         QImage image;
         // A small picture decodes whole in about the time a large photo's visible rows
         // take: it is decoded before the open returns, and its faults are found at once.

@@ -84,7 +84,7 @@ QByteArray readPictureFile(const std::filesystem::path& native, struct stat* see
     return bytes;
 }
 
-PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes) {
+PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool jpegEnd) {
     // Set once, before any reader reads: pictures are decoded on other threads too.
     static const bool limitSet = [] {
         QImageReader::setAllocationLimit(kPictureAllocationLimitMiB);
@@ -106,7 +106,7 @@ PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes) {
     const auto* data = bytesOf(bytes);
     const auto length = static_cast<std::size_t>(bytes.size());
     if (kind.jpeg()) {
-        if (!jpegIsComplete(data, length)) throw HostError("The picture file is truncated");
+        if (jpegEnd && !jpegIsComplete(data, length)) throw HostError("The picture file is truncated");
         // Too few bytes to fill the claimed size: a decompression bomb or a file cut short
         // inside its data. Refused now rather than after seconds of decoding grey.
         if (kind.size.isValid() && length < jpegMinimumBytes(kind.size.width(), kind.size.height()) &&

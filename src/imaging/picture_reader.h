@@ -37,9 +37,11 @@ struct PictureKind {
     QSize size;         // as stored, before any EXIF turn; invalid when the header does not tell
     [[nodiscard]] bool jpeg() const { return format == "jpeg" || format == "jpg"; }
 };
+// `jpegEnd` false skips the walk of a JPEG's data to its end marker, for a decoder that
+// finds a JPEG cut short itself (JpegRows) and would otherwise wait for that walk first.
 [[nodiscard]] PictureKind checkPicture(const QByteArray& bytes,
-                                       std::int64_t limitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 *
-                                                                 1024);
+                                       std::int64_t limitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024,
+                                       bool jpegEnd = true);
 
 // A 32-bit picture with its EXIF orientation applied. A picture whose pixels would take
 // more than `limitBytes` is refused before they are decoded (where its header tells).

@@ -168,12 +168,13 @@ INSTANTIATE_TEST_SUITE_P(Pictures, BrokenPartWay,
                                                     },
                                                     [](PictureLoading&) {}},
                                            Breakage{"CutShort",
-                 [](PictureLoading& t) {
-                     const std::string bytes = readBytes(t.file("b.jpg"));
-                     writeBytes(t.file("b.jpg"), bytes.substr(0, bytes.size() * 3 / 5));
-                 },
-                 [](PictureLoading&) {}},
-        Breakage{"FileReplacedWhileDecoded", [](PictureLoading&) {},
+                                                    [](PictureLoading& t) {
+                                                        const std::string bytes = readBytes(t.file("b.jpg"));
+                                                        writeBytes(t.file("b.jpg"),
+                                                                   bytes.substr(0, bytes.size() * 3 / 5));
+                                                    },
+                                                    [](PictureLoading&) {}},
+                                           Breakage{"FileReplacedWhileDecoded", [](PictureLoading&) {},
                                                     [](PictureLoading& t) {
                                                         writePicture(t.file("new.jpg"), 2000, 1500, 0x405060);
                                                         fs::rename(t.file("new.jpg"), t.file("b.jpg"));

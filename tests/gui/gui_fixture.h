@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -24,6 +25,20 @@ inline void writePattern(const std::filesystem::path& file, int width, int heigh
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) image.setPixel(x, y, patternPixel(x, y));
     ASSERT_TRUE(image.save(QString::fromStdString(file.native()), "BMP"));
+}
+
+// Runs `act` on the modal window as soon as it is up; the call that opened it returns once
+// `act` has closed it.
+inline void whenModal(std::function<void(QWidget*)> act) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        act(modal);
+    });
+    poll->start(5);
 }
 
 // Runs what the event loop has queued (the lists hand their input to the model queued).

@@ -13,25 +13,13 @@
 #include <functional>
 
 #include "gui/about_dialog.h"
+#include "gui_fixture.h"
 #include "qthost/qt_host.h"
 #include "support/in_language.h"
 #include "support/test_host.h"
 
 namespace pictavo::test {
 namespace {
-
-// Runs `act` on the modal window once it is up.
-void whenModal(std::function<void(QWidget*)> act) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
-        poll->stop();
-        poll->deleteLater();
-        act(modal);
-    });
-    poll->start(5);
-}
 
 TEST(LanguageGui, TitlesAndQtsButtonsFollowTheLanguage) {
     struct Case {

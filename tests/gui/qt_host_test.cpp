@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "gui_fixture.h"
 #include "qthost/qt_host.h"
 #include "support/test_host.h"
 
@@ -22,19 +23,7 @@ namespace fs = std::filesystem;
 namespace pictavo {
 namespace {
 
-// Runs `act` on the modal window as soon as it is up; the host's call returns once `act`
-// has closed it.
-void whenModal(std::function<void(QWidget*)> act) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
-        poll->stop();
-        poll->deleteLater();
-        act(modal);
-    });
-    poll->start(5);
-}
+using test::whenModal;
 
 TEST(QtHostFilters, SaveDialogFiltersBecomeQtNameFilters) {
     EXPECT_EQ(qtNameFilters("*.bmp"), QStringList{"*.bmp"});

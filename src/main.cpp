@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -16,6 +17,8 @@
 #include "app/form1.h"
 #include "app/open_path.h"
 #include "base/translation.h"
+#include "files/folder_listing.h"
+#include "form/form_controls.h"
 #include "gui/about_dialog.h"
 #include "gui/first_paint_exit.h"
 #include "gui/icons.h"
@@ -98,6 +101,9 @@ int main(int argc, char* argv[]) {
                      pictavo::kProgramTitle);
         return 1;
     }
+    // The start folder is read on a worker while Qt and the window are built.
+    pictavo::ListingsAhead listings(pictavo::kFilePattern);
+    listings.add(pictavo::startFolderPath());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(pictavo::kProgramTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(pictavo::kProgramVersion));
@@ -141,8 +147,14 @@ int main(int argc, char* argv[]) {
     if (startPath) {
         path = absolutePath(*startPath);
         opening = [&] { why = pictavo::openStartPath(form.c, path); };
+        // And the folder it opens, likewise.
+        struct stat st {};
+        const bool folder = ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        listings.add(folder ? std::filesystem::path(path) : std::filesystem::path(path).parent_path());
     }
+    host.files().useListingsAhead(std::move(listings));
     window.start(opening);
+    host.files().startedUp();
     if (!why.empty()) {
         const std::string denied = unreadable(path);
         cannotOpen(*startPath, denied.empty() ? why : denied);

@@ -35,7 +35,7 @@ namespace pictavo {
 namespace {
 
 std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(), asciiLower);
     return s;
 }
 
@@ -233,48 +233,27 @@ void FileSystem::EventEnded() {
     }
 }
 
-const FileSystem::FolderScan& FileSystem::scan(const std::string& path) {
-    const fs::path native = toNative(path);
-    if (scan_ && scan_->folder == native) return *scan_;
-    // One readdir; the type it reports tells folders apart, so only an entry of unknown
-    // type or a symbolic link (followed, as a folder link opens as a folder) costs a stat.
-    pictures_.folderRead(native);
-    FolderScan result{native, {}, {}};
-    DIR* dir = ::opendir(native.c_str());
-    if (!dir) throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (!entry) break;
-        const char* name = entry->d_name;
-        if (name[0] == '.') continue;  // hidden, and "." and ".."
-        bool folder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            struct stat st {};
-            folder = ::fstatat(::dirfd(dir), name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-        }
-        (folder ? result.folders : result.files).emplace_back(name);
-    }
-    const int err = errno;
-    ::closedir(dir);
-    if (err != 0) throw HostError(reasonText({err, std::generic_category()}) + ": " + path);
-    scan_ = std::move(result);
-    return *scan_;
+const FolderEntries& FileSystem::scan(const fs::path& native, const std::string& path) {
+    if (scan_ && scan_->folder == native) return scan_->entries;
+    scan_ = FolderScan{native, readFolder(native, path)};
+    return scan_->entries;
 }
 
 std::vector<std::string> FileSystem::SubFolders(const std::string& path) {
-    std::vector<std::string> names = scan(path).folders;
+    const fs::path native = toNative(path);
+    pictures_.folderRead(native);
+    if (auto names = ahead_.takeFolders(native)) return std::move(*names);
+    std::vector<std::string> names = scan(native, path).folders;
     if (eventDepth_ == 0) forgetScan();
-    naturalSort(names);
     return names;
 }
 
 std::vector<std::string> FileSystem::Files(const std::string& path, const std::string& pattern) {
-    std::vector<std::string> names;
-    for (const auto& name : scan(path).files)
-        if (matchesAny(pattern, name)) names.push_back(name);
+    const fs::path native = toNative(path);
+    pictures_.folderRead(native);
+    if (auto names = ahead_.takeFiles(native, pattern)) return std::move(*names);
+    std::vector<std::string> names = matching(scan(native, path).files, pattern);
     if (eventDepth_ == 0) forgetScan();
-    naturalSort(names);
     return names;
 }
 
@@ -308,7 +287,7 @@ std::int64_t FileSystem::FileLen(const std::string& path) {
 }
 
 void FileSystem::Kill(const std::string& path) {
-    forgetScan();
+    filesChanged();
     const fs::path native = toNative(path);
     pictures_.forget(native);
     std::error_code ec;
@@ -476,7 +455,7 @@ int putInPlace(const std::string& temp, const SaveTarget& target) {
 }  // namespace
 
 void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
-    forgetScan();
+    filesChanged();
     if (picture.isNull()) throw HostError("There is no picture to save");
     const SaveTarget target = saveTarget(toNative(path), path);
     pictures_.forget(target.path);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "files/folder_listing.h"
 #include "imaging/picture.h"
 #include "imaging/picture_loader.h"
 
@@ -82,6 +83,10 @@ public:
     // single read of it (a folder change fills both lists in one event).
     void EventStarted();
     void EventEnded();
+    // The folders the program starts in, being read on workers: the first listing of each
+    // is taken from them. Dropped by startedUp(), or as soon as the program changes a file.
+    void useListingsAhead(ListingsAhead listings) { ahead_ = std::move(listings); }
+    void startedUp() { ahead_.clear(); }
 
     // Opens pictures and decodes the likely next ones ahead; told of every file this
     // class changes and every folder it reads.
@@ -100,14 +105,17 @@ private:
     [[nodiscard]] std::string rootText(const Volume& v) const;
     [[nodiscard]] std::string normalise(const std::string& hostPath) const;
 
-    // One read of a folder: the visible subfolders and the visible other entries, unsorted.
     struct FolderScan {
         std::filesystem::path folder;
-        std::vector<std::string> folders;
-        std::vector<std::string> files;
+        FolderEntries entries;
     };
-    const FolderScan& scan(const std::string& path);
+    const FolderEntries& scan(const std::filesystem::path& native, const std::string& path);
     void forgetScan() { scan_.reset(); }
+    // The program changed a file: no listing read before may be used again.
+    void filesChanged() {
+        scan_.reset();
+        ahead_.clear();
+    }
 
     PathSyntax syntax_;
     VolumeReader readVolumes_;
@@ -116,6 +124,7 @@ private:
     // The last read folder, kept only while an event runs and until the program changes a file.
     std::optional<FolderScan> scan_;
     int eventDepth_ = 0;
+    ListingsAhead ahead_;
     PictureLoader pictures_;
 };
 

@@ -1,5 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
+#include <array>
+#include <cstdint>
+#include <future>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,5 +22,38 @@ namespace pictavo {
 
 // Sorts names into naturalLess's order.
 void naturalSort(std::vector<std::string>& names);
+
+// Names in naturalLess's order, sorted a part at a time: parts sorted apart, on any
+// threads, merge into one order (a folder's names are sorted while the rest is read).
+class NaturalRun {
+public:
+    NaturalRun() = default;
+    // Keys and sorts the names; with `patterns` (as matchesAny takes them), only those
+    // that match.
+    explicit NaturalRun(std::vector<std::string> names, std::string_view patterns = {});
+    // The names of both runs, in one order.
+    [[nodiscard]] static NaturalRun merged(NaturalRun a, NaturalRun b);
+    // The same on a thread of its own (where none can be had, on the caller's when it
+    // asks), merged with the run `earlier` gives once it has been sorted.
+    [[nodiscard]] static std::future<NaturalRun> sortAside(std::vector<std::string> names,
+                                                           std::string_view patterns = {},
+                                                           std::future<NaturalRun> earlier = {});
+    // The names in order; the run is left empty.
+    [[nodiscard]] std::vector<std::string> names() &&;
+
+private:
+    struct Part {
+        std::vector<std::string> names;
+        std::vector<char> keys;
+    };
+    struct Entry {
+        std::array<std::uint64_t, 2> head;  // the key's first 16 bytes, big-endian
+        std::string_view key;               // in a part's keys
+        std::string* name;                  // in a part's names
+    };
+    static bool before(const Entry& a, const Entry& b);
+    std::vector<std::unique_ptr<Part>> parts_;  // where they are, whatever the run does
+    std::vector<Entry> entries_;
+};
 
 }  // namespace pictavo

@@ -1,13 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "files/wildcard.h"
 
-#include <cctype>
-
 namespace pictavo {
-
-namespace {
-char fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-}  // namespace
 
 bool wildcardMatch(std::string_view pattern, std::string_view name) {
     // Iterative matcher with backtracking to the last '*': linear for these patterns.
@@ -17,7 +11,7 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
         if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             mark = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == '?' || asciiLower(pattern[p]) == asciiLower(name[n]))) {
             ++p;
             ++n;
         } else if (star != std::string_view::npos) {

@@ -6,6 +6,10 @@
 
 namespace pictavo {
 
+// ASCII case folding: the same in every locale, and safe on any thread (tolower reads the
+// locale, which Qt sets while the start folder is already being listed).
+[[nodiscard]] constexpr char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // Case-insensitive (ASCII) wildcard match with '*' and '?'.
 [[nodiscard]] bool wildcardMatch(std::string_view pattern, std::string_view name);
 

@@ -53,6 +53,8 @@ float twipsPerDevicePixel(bool horizontal) {
 
 }  // namespace
 
+std::string startFolderPath() { return encodePath(startFolder()); }
+
 QStringList qtNameFilters(const std::string& filter) {
     const QString text = QString::fromUtf8(filter);
     auto patternOf = [](const QString& p) { return p.split(u';', Qt::SkipEmptyParts).join(u' ').trimmed(); };
@@ -182,7 +184,7 @@ float QtHost::TwipsPerPixelY() const { return twipsPerDevicePixel(false); }
 
 std::string QtHost::StartDrive() { return "/"; }
 
-std::string QtHost::StartFolder() { return encodePath(startFolder()); }
+std::string QtHost::StartFolder() { return startFolderPath(); }
 
 void QtHost::ClipboardClear() {
     if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->clear();

@@ -23,6 +23,10 @@ namespace pictavo {
 // filters ("desc (pattern)"). A text without any "|" is one entry that is its own pattern.
 [[nodiscard]] QStringList qtNameFilters(const std::string& filter);
 
+// The folder the program and the save box start in, as native bytes. Needs no application
+// object, so that the folder can be read while Qt starts.
+[[nodiscard]] std::string startFolderPath();
+
 class QtHost : public Host {
 public:
     // Creates a window of the program, owned by the caller; the host shows it modally.

@@ -14,8 +14,8 @@ namespace fs = std::filesystem;
 
 namespace pictavo::test {
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "pictavo-test-XXXXXX").native();
+TempDir::TempDir(const fs::path& parent) {
+    std::string pattern = (parent / "pictavo-test-XXXXXX").native();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
     path_ = pattern;
 }

@@ -21,10 +21,11 @@
 
 namespace pictavo::test {
 
-// A temporary folder that is removed with everything in it.
+// A temporary folder that is removed with everything in it; in the system's temporary
+// folder, or under `parent`.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::filesystem::path& parent = std::filesystem::temp_directory_path());
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace pictavo {
@@ -41,6 +43,20 @@ struct Block {
         ::munmap(block->data, block->capacity);
         delete block;
     }
+    // Giving back a large picture's pages takes the kernel a while (40 ms for 100
+    // megapixels): whoever let the picture go, often the window, does not wait for it.
+    static void freeSoon(Block* block) {
+        if (block->capacity >= kFreedAsideFrom) {
+            try {
+                std::thread([block] { free(block); }).detach();
+                return;
+            } catch (const std::system_error&) {
+                // No thread to be had: freed here.
+            }
+        }
+        free(block);
+    }
+    static constexpr std::size_t kFreedAsideFrom = std::size_t(16) * 1024 * 1024;
 };
 
 // The smallest capacity that holds `need` without being more than twice as large: a
@@ -87,7 +103,7 @@ struct PixelPool::State {
     void trimTo(std::int64_t bytes) {
         while (spare > bytes && !pictures.empty()) {
             spare -= std::int64_t(pictures.front()->capacity);
-            Block::free(pictures.front());
+            Block::freeSoon(pictures.front());
             pictures.erase(pictures.begin());
         }
         while (spare > bytes && !buffers.empty()) {
@@ -112,7 +128,7 @@ void releaseBlock(void* info) {
             return;
         }
     }
-    Block::free(block);
+    Block::freeSoon(block);
 }
 
 }  // namespace

@@ -15,8 +15,16 @@ namespace bench {
 
 namespace {
 
-// As in a program just started: nothing decoded ahead, no memory kept from before.
-void forgetPictures(Program& p) { p.host.files().pictures().setAheadBudget(pictavo::defaultAheadBudget()); }
+// As in a program just started: nothing decoded ahead, no memory kept from before, and no
+// picture on view whose memory the next open would give back meanwhile.
+void forgetPictures(Program& p) {
+    p.window.run([&] {
+        p.form.c.shownBefore = {};
+        p.form.c.Image1.setPicture({}, 1, 1);
+    });
+    p.host.files().pictures().setAheadBudget(pictavo::defaultAheadBudget());
+    Program::rest(100);  // while the kernel takes the memory back
+}
 
 // Until the photo on view has arrived whole.
 double clickToWhole(Program& p, int row) {

@@ -60,7 +60,13 @@ void Form1::dispatch(const std::function<void()>& event) {
 
 void Form1::pictureArrived() {
     const auto& arrival = c.Image1.picture().arrival();
-    if (arrival && arrival->end() == Arrival::End::Failed) Image1_Broken(c);
+    if (!arrival) return;
+    if (arrival->end() == Arrival::End::Failed) {
+        Image1_Broken(c);
+    } else if (arrival->end() == Arrival::End::Whole) {
+        // Nothing to go back to any more: a large photo's memory is not kept twice.
+        c.shownBefore = {};
+    }
 }
 
 void Form1::Form_Load() {

@@ -34,7 +34,8 @@ public:
     void Cls_Click();
     void Version_Click();
     // More of the picture on view has arrived, or its decode ended: a picture found broken
-    // part way is taken off the view and reported.
+    // part way is taken off the view and reported; once one is whole, the picture kept to
+    // go back to is let go.
     void pictureArrived();
 
 private:

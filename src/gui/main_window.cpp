@@ -164,16 +164,16 @@ void MainWindow::pictureArrived() {
     arrivalPosted_.store(false);
     const auto& arrival = form_.c.Image1.picture().arrival();
     if (!arrival) return;
-    if (arrival->end() == Arrival::End::Failed) {
+    const Arrival::End end = arrival->end();
+    if (end != Arrival::End::Failed) pictureView_->rowsArrived();
+    if (end == Arrival::End::Failed || end == Arrival::End::Whole) {
         if (depth_ == 0) {
             run([this] { form_.pictureArrived(); });
         } else {
-            // A message box is open: said once it is closed.
+            // A message box is open: told once it is closed.
             QTimer::singleShot(50, this, [this] { pictureArrived(); });
         }
-        return;
     }
-    pictureView_->rowsArrived();
 }
 
 void MainWindow::pictureShown() {

@@ -22,7 +22,8 @@ struct PictureLoader::Job {
     const fs::path file;
     std::mutex mutex;
     std::condition_variable sized;
-    std::shared_ptr<Arrival> arrival;  // once the size is known
+    std::shared_ptr<Arrival> arrival;  // once the size is known, until the open takes it
+    std::weak_ptr<Arrival> arriving;   // the same while anyone holds it
     std::optional<QImage> whole;       // or the whole picture, decoded before it was told
     std::optional<std::string> refusal;
     std::atomic<bool> done{false};
@@ -30,9 +31,18 @@ struct PictureLoader::Job {
     void hand(std::shared_ptr<Arrival> a) {
         {
             const std::lock_guard lock(mutex);
+            arriving = a;
             arrival = std::move(a);
         }
         sized.notify_all();
+    }
+    // Stops the decode within a few rows.
+    void cancel() {
+        if (const auto a = arrivingNow()) a->cancel();
+    }
+    std::shared_ptr<Arrival> arrivingNow() {
+        const std::lock_guard lock(mutex);
+        return arriving.lock();
     }
     void handWhole(QImage image) {
         {
@@ -66,10 +76,7 @@ PictureLoader::PictureLoader(std::int64_t aheadBudget) : aheadBudget_(aheadBudge
 PictureLoader::~PictureLoader() {
     // The decode under way stops within a few rows.
     for (Worker& w : workers_) {
-        {
-            const std::lock_guard lock(w.job->mutex);
-            if (w.job->arrival) w.job->arrival->cancel();
-        }
+        w.job->cancel();
         w.thread.join();
     }
 }
@@ -105,7 +112,7 @@ Picture PictureLoader::open(const fs::path& file) {
         previous = std::exchange(current_, nullptr);
     }
     if (auto held = ahead.takeHeld(file)) {
-        if (previous && previous->arrival) previous->arrival->cancel();
+        if (previous) previous->cancel();
         return Picture(std::make_shared<const QImage>(std::move(*held)));
     }
 
@@ -128,9 +135,11 @@ Picture PictureLoader::open(const fs::path& file) {
         }
         throw HostError(*job->refusal);
     }
-    if (previous && previous->arrival) previous->arrival->cancel();
+    if (previous) previous->cancel();
     if (job->whole) return Picture(std::make_shared<const QImage>(std::move(*job->whole)));
-    return Picture(job->arrival);
+    // Taken, not shared: once the view and the commands let the picture go, the finished
+    // job does not keep its memory.
+    return Picture(std::move(job->arrival));
 }
 
 void PictureLoader::decode(const std::shared_ptr<Job>& job) {
@@ -223,10 +232,7 @@ void PictureLoader::folderRead(const fs::path& folder) {
 
 void PictureLoader::setAheadBudget(std::int64_t bytes) {
     for (Worker& w : workers_) {
-        {
-            const std::lock_guard lock(w.job->mutex);
-            if (w.job->arrival) w.job->arrival->cancel();
-        }
+        w.job->cancel();
         w.thread.join();
     }
     workers_.clear();
@@ -242,12 +248,7 @@ void PictureLoader::finish() {
         job = current_;
     }
     if (!job) return;
-    std::shared_ptr<Arrival> arrival;
-    {
-        const std::lock_guard lock(job->mutex);
-        arrival = job->arrival;
-    }
-    if (arrival) (void)arrival->whole();
+    if (const auto arrival = job->arrivingNow()) (void)arrival->whole();
 }
 
 }  // namespace pictavo

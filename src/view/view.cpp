@@ -32,8 +32,14 @@ void filList_Click(FormControls& f) {
         const std::string sep(1, f.files.Separator());
         f.picPath = listedFilePath(f, f.filList.fileName());
         Picture picture = f.files.LoadPicture(f.picPath);
-        f.shownBefore = {f.Image1.picture(), f.lstPos, f.filSize.text(), f.StatusBar1.panel(1).text,
-                         f.StatusBar1.panel(2).text};
+        // What the view showed is kept only while the new picture may still be found broken.
+        const auto& arriving = picture.arrival();
+        if (arriving && arriving->end() != Arrival::End::Whole) {
+            f.shownBefore = {f.Image1.picture(), f.lstPos, f.filSize.text(), f.StatusBar1.panel(1).text,
+                             f.StatusBar1.panel(2).text};
+        } else {
+            f.shownBefore = {};
+        }
         f.Image1.setPicture(std::move(picture), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
         f.lstPos = countText(static_cast<std::int64_t>(f.filList.listIndex()) + 1);
         showPosition(f);

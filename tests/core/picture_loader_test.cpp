@@ -120,6 +120,31 @@ TEST_F(PictureLoading, CommandsActOnTheWholePicture) {
     EXPECT_EQ(fx.host.clipboardPicture->arrival()->end(), Arrival::End::Whole) << "copied once it had arrived";
 }
 
+// The picture shown before is kept only while the new one may still turn out broken: a
+// large photo's memory is not held twice after a step to the next.
+TEST_F(PictureLoading, ThePictureBeforeIsLetGoOnceTheNewOneIsWhole) {
+    writeJpeg("a.jpg", 2000, 1500);
+    writeJpeg("b.jpg", 2000, 1500, 2);
+    writePicture(file("c.jpg"), 40, 30);
+    writeJpeg("d.jpg", 2000, 1500, 3);
+    fx.start({});
+    const struct {
+        int from, to;
+        const char* what;
+    } steps[] = {{0, 1, "to a photo that arrives in parts"}, {3, 2, "to a small picture, whole at once"}};
+    for (const auto& step : steps) {
+        fx.open(step.from);
+        loader().finish();
+        fx.form->dispatch([&] { fx.form->pictureArrived(); });
+        const std::weak_ptr<const Arrival> before = fx.c().Image1.picture().arrival();
+        ASSERT_FALSE(before.expired()) << step.what;
+        fx.open(step.to);
+        loader().finish();
+        fx.form->dispatch([&] { fx.form->pictureArrived(); });
+        EXPECT_TRUE(before.expired()) << step.what;
+    }
+}
+
 // Broken part way, after the open has returned with the picture's size: the person hears
 // the one message, and the view goes back to the picture before.
 struct Breakage {

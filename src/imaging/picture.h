@@ -39,13 +39,13 @@ public:
     [[nodiscard]] const QImage& soFar(int& rows);
     // Waits for the end; the whole picture, or a null image when it failed or was cancelled.
     [[nodiscard]] const QImage& whole();
-    // Waits until `rows` rows are complete or the decode ended, at most `timeout`.
-    void waitRows(int rows, std::chrono::milliseconds timeout);
     [[nodiscard]] End end() const;
     // Why the decode failed, for the person.
     [[nodiscard]] std::string failure() const;
 
     // --- any thread ------------------------------------------------------------------
+    // Waits until `rows` rows are complete or the decode ended, at most `timeout`.
+    void waitRows(int rows, std::chrono::milliseconds timeout);
     // How many rows from the top are complete.
     [[nodiscard]] int rows() const { return rows_.load(std::memory_order_acquire); }
     void cancel() { cancelled_.store(true, std::memory_order_relaxed); }

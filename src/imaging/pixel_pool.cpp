@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/pixel_pool.h"
 
-#include <pthread.h>
-#include <sched.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -30,7 +28,6 @@ std::size_t pageSize() {
 
 // Pixel memory of its own mapping, so that freeing it surely gives it back to the kernel.
 struct Block {
-    std::shared_ptr<void> mapping;  // unmapped when its last holder lets it go
     void* data = nullptr;
     std::size_t capacity = 0;
     std::shared_ptr<PixelPool::State> pool;  // set while a picture uses it
@@ -40,36 +37,17 @@ struct Block {
         void* data = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (data == MAP_FAILED) return nullptr;
         if (capacity <= kHugePagesUpTo) ::madvise(data, capacity, MADV_HUGEPAGE);
-        auto* block = new Block{
-            std::shared_ptr<void>(data, [capacity](void* at) { ::munmap(at, capacity); }), data, capacity, {}};
-        if (capacity >= kLarge) faultInAside(block->mapping, capacity);
-        return block;
+        return new Block{data, capacity, {}};
     }
-    static void free(Block* block) { delete block; }
+    static void free(Block* block) {
+        ::munmap(block->data, block->capacity);
+        delete block;
+    }
     // Giving back a large picture's pages takes the kernel a while (40 ms for 100
     // megapixels): whoever let the picture go, often the window, does not wait for it.
     static void freeSoon(Block* block) {
         if (block->capacity >= kLarge && aside([block] { free(block); })) return;
         free(block);
-    }
-    // New memory costs a page fault on the first write of each page, a tenth of a large
-    // photo's decode: another core takes them ahead of the decoder, which then writes into
-    // memory that is there. It stops once the picture has been let go.
-    static void faultInAside(const std::shared_ptr<void>& mapping, std::size_t capacity) {
-        aside([memory = std::weak_ptr<void>(mapping), capacity] {
-            // Only on a core nobody else wants: the window and the decoder come first.
-            const sched_param idle{};
-            (void)::pthread_setschedparam(::pthread_self(), SCHED_IDLE, &idle);
-            constexpr std::size_t kStep = std::size_t(8) * 1024 * 1024;
-            for (std::size_t at = 0; at < capacity; at += kStep) {
-                const std::shared_ptr<void> held = memory.lock();
-                if (!held) return;
-                // Kernels before 5.14 refuse this; the decoder then takes the faults itself.
-                if (::madvise(static_cast<char*>(held.get()) + at, std::min(kStep, capacity - at),
-                              MADV_POPULATE_WRITE) != 0)
-                    return;
-            }
-        });
     }
     // Runs the work on a thread of its own; false where no thread can be had.
     template <class Work>

@@ -75,15 +75,15 @@ void faultInAhead(const std::shared_ptr<Arrival>& arrival, uchar* bits, qsizetyp
     const int height = arrival->size().height();
     try {
         std::thread([weak = std::weak_ptr<Arrival>(arrival), bits, bytes, height] {
-            const sched_param idle{};
-            (void)::pthread_setschedparam(::pthread_self(), SCHED_IDLE, &idle);
+            // Only for a photo that stays on view, once its visible rows are painted: a held
+            // key's steps come every 33 ms, and the faults would slow their decoders.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
             constexpr qsizetype kStep = qsizetype(8) << 20, kLead = qsizetype(32) << 20;
             constexpr int kFirstRows = 512;
             for (qsizetype at = 0; at < bytes; at += kStep) {
                 const std::shared_ptr<Arrival> a = weak.lock();
                 if (!a) return;
-                // Not before the rows a window shows first have arrived: while a held key
-                // steps on, the next photo comes before that and nothing slows the steps.
+                // Not before the rows a window shows first have arrived.
                 const int decoderNear =
                     std::max(std::min(height, kFirstRows), static_cast<int>((at - kLead) * height / bytes));
                 while (a->rows() < decoderNear && !a->cancelled() && a->end() == Arrival::End::None)

@@ -63,11 +63,6 @@ FolderEntries readFolder(const fs::path& folder, const std::string& shownPath, s
     return entries;
 }
 
-std::vector<std::string> matching(std::vector<std::string> names, std::string_view patterns) {
-    std::erase_if(names, [&](const std::string& name) { return !matchesAny(patterns, name); });
-    return names;
-}
-
 void ListingsAhead::add(const fs::path& folder) {
     const fs::path key = comparable(folder);
     if (std::any_of(listings_.begin(), listings_.end(), [&](const Listing& l) { return l.folder == key; })) return;

@@ -27,9 +27,6 @@ struct FolderEntries {
 [[nodiscard]] FolderEntries readFolder(const std::filesystem::path& folder, const std::string& shownPath,
                                        std::string_view patterns = {});
 
-// The names that match any of the ';'-separated patterns, in their order.
-[[nodiscard]] std::vector<std::string> matching(std::vector<std::string> names, std::string_view patterns);
-
 // Folders listed on worker threads, each started at once. A listing serves the first
 // request for its subfolders and the first for its files; the caller drops the rest once
 // the program has started, since the folder may have changed by then.

@@ -88,9 +88,8 @@ bool NaturalRun::before(const Entry& a, const Entry& b) {
 
 NaturalRun::NaturalRun(std::vector<std::string> names, std::string_view patterns) {
     auto part = std::make_unique<Part>();
-    part->names = std::move(names);
+    part->names = patterns.empty() ? std::move(names) : matching(std::move(names), patterns);
     auto& own = part->names;
-    if (!patterns.empty()) std::erase_if(own, [&](const std::string& name) { return !matchesAny(patterns, name); });
     // All keys in one block: no allocation per name, and neighbours in memory.
     std::vector<std::size_t> ends;
     ends.reserve(own.size());

@@ -36,4 +36,9 @@ bool matchesAny(std::string_view patterns, std::string_view name) {
     return false;
 }
 
+std::vector<std::string> matching(std::vector<std::string> names, std::string_view patterns) {
+    std::erase_if(names, [&](const std::string& name) { return !matchesAny(patterns, name); });
+    return names;
+}
+
 }  // namespace pictavo

@@ -2,7 +2,9 @@
 #pragma once
 // Matching file names against the file list's patterns ("*.jpg*;*.bmp*;*.gif*").
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace pictavo {
 
@@ -15,5 +17,7 @@ namespace pictavo {
 
 // True when the name matches any of the ';'-separated patterns.
 [[nodiscard]] bool matchesAny(std::string_view patterns, std::string_view name);
+// The names that match any of the patterns, in their order.
+[[nodiscard]] std::vector<std::string> matching(std::vector<std::string> names, std::string_view patterns);
 
 }  // namespace pictavo

@@ -100,15 +100,19 @@ hold_picture() { # type file
     sleep 0.02
   done
 }
+# The viewport's top-left corner shows the lime picture pasted below.
+viewport_is_lime() {
+  local inside
+  inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
+  [[ "$inside" == "srgb(0,255,0)" || "$inside" == "lime" ]] || fail "$1: the viewport shows $inside, not lime"
+}
 make_picture 40x30 xc:lime "$tmp/lime.png"
 hold_picture image/png "$tmp/lime.png"
 sleep 0.3  # the window hears of the change
 xdotool windowfocus --sync "$window" key ctrl+v
 sleep 0.3
 check_no_message_box "pressing Ctrl+V with another program's PNG on the clipboard"
-inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
-[[ "$inside" == "srgb(0,255,0)" || "$inside" == "lime" ]] ||
-  fail "after Ctrl+V the viewport shows $inside, not the lime picture another program copied"
+viewport_is_lime "after Ctrl+V, the lime picture another program copied"
 kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 # A bitmap cut short is refused with a message, and the picture shown stays.
@@ -120,9 +124,7 @@ xdotool windowfocus --sync "$window" key ctrl+v
 wait_for_window Pictavo "pasting a bitmap cut short"
 in_box key Return
 wait_boxes_closed "the paste-failure message"
-inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
-[[ "$inside" == "srgb(0,255,0)" || "$inside" == "lime" ]] ||
-  fail "a refused paste changed the viewport to $inside"
+viewport_is_lime "after a refused paste, the picture shown before"
 kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 

@@ -94,7 +94,7 @@ double holdArrowDown(Program& p, bool ahead, HoldFigures& figures) {
             paintedRow = row;
         }
     };
-    auto* cache = p.host.files().pictures().ahead();
+    auto* cache = &p.host.pictures().held();
     const std::uint64_t hitsBefore = cache ? cache->hits() : 0;
     const auto start = Clock::now();
     int pressed = 0;

@@ -64,7 +64,12 @@ void probe(QtHost& host, const char* what, QMimeData* offered) {
     clock.start();
     sinceTick.start();
     try {
-        const Picture picture = host.ClipboardGetData();
+        const pictavo::ClipboardPicture offered = host.ClipboardGetData();
+        Picture picture;
+        if (!offered.format.isEmpty()) {
+            picture = host.pictures().open(offered);
+            (void)picture.image();  // until the whole has arrived
+        }
         done();
         outcome = picture.isNull() ? "nothing pasted (no picture offered)"
                                    : "pasted, " + std::to_string(picture.image()->width()) + " x " +

@@ -19,7 +19,7 @@
 #include "app/form1.h"
 #include "gui/main_window.h"
 #include "gui/picture_view.h"
-#include "imaging/decode_ahead.h"
+#include "imaging/picture_pipeline.h"
 #include "support/test_host.h"
 
 namespace bench {
@@ -189,7 +189,7 @@ struct Program {
 
     void decodeAhead(bool on) {
         window.setDecodeAhead(on);
-        if (!on) host.files().pictures().setAheadBudget(pictavo::defaultAheadBudget());  // lets go of everything held
+        if (!on) host.pictures().setAheadBudget(pictavo::defaultAheadBudget());  // lets go of everything held
     }
 
     void reportMessages() {

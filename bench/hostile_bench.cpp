@@ -44,7 +44,7 @@ Result loadInChild(TestHost& host, const fs::path& file) {
         char code = 'P';
         const auto start = Clock::now();
         try {
-            if (!file.empty()) (void)host.files().LoadPicture(host.hostPath(file));
+            if (!file.empty()) (void)host.pictures().open(file);
         } catch (const HostError&) {
             code = 'M';
         } catch (...) {

@@ -22,7 +22,7 @@ void forgetPictures(Program& p) {
         p.form.c.shownBefore = {};
         p.form.c.Image1.setPicture({}, 1, 1);
     });
-    p.host.files().pictures().setAheadBudget(pictavo::defaultAheadBudget());
+    p.host.pictures().setAheadBudget(pictavo::defaultAheadBudget());
     Program::rest(100);  // while the kernel takes the memory back
 }
 

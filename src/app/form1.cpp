@@ -62,7 +62,11 @@ void Form1::pictureArrived() {
     const auto& arrival = c.Image1.picture().arrival();
     if (!arrival) return;
     if (arrival->end() == Arrival::End::Failed) {
-        Image1_Broken(c);
+        if (c.shownBefore.pasted) {
+            Paste_Broken(c);
+        } else {
+            Image1_Broken(c);
+        }
     } else if (arrival->end() == Arrival::End::Whole) {
         // Nothing to go back to any more: a large photo's memory is not kept twice.
         c.shownBefore = {};

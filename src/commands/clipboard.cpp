@@ -3,6 +3,8 @@
 #include "form/command_groups.h"
 #include "form/rules.h"
 
+#include <utility>
+
 namespace pictavo {
 
 namespace {
@@ -23,20 +25,30 @@ void Cpy_Click(FormControls& f) { copyPicture(f); }
 void cpyBtn_Click(FormControls& f) { copyPicture(f); }
 
 void pstBtn_Click(FormControls& f) {
+    const ClipboardPicture offered = f.host.ClipboardGetData();
+    if (offered.format.isEmpty()) {
+        // Another program has replaced or emptied the clipboard since the button was
+        // enabled: keep the picture in view and bring the button up to date.
+        f.pstBtn.setEnabled(false);
+        return;
+    }
     Picture picture;
     try {
-        picture = f.host.ClipboardGetData();
+        picture = f.pictures.open(offered);
     } catch (const HostError&) {
         // Another program's broken, cut-short or oversized picture: nothing is pasted, and
         // the person is told as for a file that cannot be loaded.
         f.host.MsgBox(translated(kPasteFailedMessage), MsgFlags::OkOnly);
         return;
     }
-    if (picture.isNull()) {
-        // Another program has replaced or emptied the clipboard since the button was
-        // enabled: keep the picture in view and bring the button up to date.
-        f.pstBtn.setEnabled(false);
-        return;
+    // A large picture arrives while the window goes on; what it replaced is kept while it
+    // may still be found broken.
+    const auto& arriving = picture.arrival();
+    if (arriving && arriving->end() != Arrival::End::Whole) {
+        f.shownBefore = {f.Image1.picture(),         f.lstPos, f.filSize.text(), f.StatusBar1.panel(1).text,
+                         f.StatusBar1.panel(2).text, true};
+    } else {
+        f.shownBefore = {};
     }
     f.Image1.setPicture(std::move(picture), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
     fitViewport(f);
@@ -46,6 +58,21 @@ void pstBtn_Click(FormControls& f) {
     // paper would act on a file the person does not see. Opening a file enables them.
     enable(f, Commands::Delete, false);
     f.SetBtn.setEnabled(false);
+}
+
+void Paste_Broken(FormControls& f) {
+    FormControls::ShownBefore before = std::exchange(f.shownBefore, {});
+    // What the view showed before comes back, unless it had not arrived whole itself.
+    const auto& arrival = before.picture.arrival();
+    if (arrival && arrival->end() != Arrival::End::Whole) before.picture = {};
+    const bool nothingShown = before.picture.isNull();
+    f.Image1.setPicture(std::move(before.picture), f.host.TwipsPerPixelX(), f.host.TwipsPerPixelY());
+    fitViewport(f);
+    f.host.MsgBox(translated(kPasteFailedMessage), MsgFlags::OkOnly);
+    if (nothingShown) {
+        enable(f, Commands::Save, false);
+        enable(f, Commands::Copy, false);
+    }
 }
 
 }  // namespace pictavo

@@ -31,5 +31,7 @@ void delBtn_Click(FormControls& f);
 void Cpy_Click(FormControls& f);
 void cpyBtn_Click(FormControls& f);
 void pstBtn_Click(FormControls& f);
+// A pasted picture found broken after its size was known.
+void Paste_Broken(FormControls& f);
 
 }  // namespace pictavo

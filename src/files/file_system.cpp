@@ -241,7 +241,7 @@ const FolderEntries& FileSystem::scan(const fs::path& native, const std::string&
 
 std::vector<std::string> FileSystem::SubFolders(const std::string& path) {
     const fs::path native = toNative(path);
-    pictures_.folderRead(native);
+    if (pictures_) pictures_->folderRead(native);
     if (auto names = ahead_.takeFolders(native)) return std::move(*names);
     std::vector<std::string> names = scan(native, path).folders;
     if (eventDepth_ == 0) forgetScan();
@@ -250,7 +250,7 @@ std::vector<std::string> FileSystem::SubFolders(const std::string& path) {
 
 std::vector<std::string> FileSystem::Files(const std::string& path, const std::string& pattern) {
     const fs::path native = toNative(path);
-    pictures_.folderRead(native);
+    if (pictures_) pictures_->folderRead(native);
     if (auto names = ahead_.takeFiles(native, pattern)) return std::move(*names);
     std::vector<std::string> names = matching(scan(native, path).files, pattern);
     if (eventDepth_ == 0) forgetScan();
@@ -289,7 +289,7 @@ std::int64_t FileSystem::FileLen(const std::string& path) {
 void FileSystem::Kill(const std::string& path) {
     filesChanged();
     const fs::path native = toNative(path);
-    pictures_.forget(native);
+    if (pictures_) pictures_->forget(native);
     std::error_code ec;
     const auto st = fs::symlink_status(native, ec);
     if (ec || !fs::exists(st)) throw HostError("File not found: " + path);
@@ -304,8 +304,6 @@ void FileSystem::Kill(const std::string& path) {
     if (moveToTrash(native) == TrashOutcome::Trashed) return;
     if (::unlink(native.c_str()) != 0) throw HostError(reasonText({errno, std::generic_category()}) + ": " + path);
 }
-
-Picture FileSystem::LoadPicture(const std::string& path) { return pictures_.open(toNative(path)); }
 
 std::vector<fs::path> FileSystem::toNative(const std::vector<std::string>& hostPaths) const {
     std::vector<fs::path> files;
@@ -458,8 +456,10 @@ void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
     filesChanged();
     if (picture.isNull()) throw HostError("There is no picture to save");
     const SaveTarget target = saveTarget(toNative(path), path);
-    pictures_.forget(target.path);
-    pictures_.forget(toNative(path));
+    if (pictures_) {
+        pictures_->forget(target.path);
+        pictures_->forget(toNative(path));
+    }
     const QImage& image = *picture.image();
     if (image.width() <= 0 || image.height() <= 0) throw HostError("There is no picture to save");
 

@@ -16,7 +16,7 @@
 #include "base/errors.h"
 #include "files/folder_listing.h"
 #include "imaging/picture.h"
-#include "imaging/picture_loader.h"
+#include "imaging/picture_pipeline.h"
 
 namespace pictavo {
 
@@ -41,8 +41,6 @@ public:
     FileSystem(const FileSystem&) = delete;
     FileSystem& operator=(const FileSystem&) = delete;
 
-    // A picture whose size is known and whose pixels may still be arriving (PictureLoader).
-    Picture LoadPicture(const std::string& path);
     // A bitmap file at 24 bits per pixel (any transparency is dropped).
     void SavePicture(const Picture& picture, const std::string& path);
 
@@ -88,9 +86,9 @@ public:
     void useListingsAhead(ListingsAhead listings) { ahead_ = std::move(listings); }
     void startedUp() { ahead_.clear(); }
 
-    // Opens pictures and decodes the likely next ones ahead; told of every file this
-    // class changes and every folder it reads.
-    [[nodiscard]] PictureLoader& pictures() { return pictures_; }
+    // The pictures held ahead are told of every file this class changes and every folder
+    // it reads.
+    void tellPictures(PicturePipeline* pictures) { pictures_ = pictures; }
 
     // Host path to the real file-system path, and back.
     [[nodiscard]] std::filesystem::path toNative(const std::string& hostPath) const;
@@ -125,7 +123,7 @@ private:
     std::optional<FolderScan> scan_;
     int eventDepth_ = 0;
     ListingsAhead ahead_;
-    PictureLoader pictures_;
+    PicturePipeline* pictures_ = nullptr;
 };
 
 namespace seams {

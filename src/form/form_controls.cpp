@@ -9,6 +9,7 @@ namespace pictavo {
 FormControls::FormControls(Host& h)
     : host(h),
       files(h.files()),
+      pictures(h.pictures()),
       drvList("drvList", {75, 405, 2025, 300}, files),
       dirList("dirList", kFolderListDesign, files),
       filList("filList", kFileListDesign, files, kFilePattern) {

@@ -19,7 +19,8 @@ struct FormControls {
     explicit FormControls(Host& host);
 
     Host& host;
-    FileSystem& files;  // the host's
+    FileSystem& files;          // the host's
+    PicturePipeline& pictures;  // the host's
 
     // In creation order.
     Button pstBtn{"pstBtn", {1035, 30, 320, 315}};
@@ -70,6 +71,7 @@ struct FormControls {
         std::string filSize;
         std::string path;
         std::string size;
+        bool pasted = false;  // the picture still arriving came from the clipboard
     } shownBefore;
 
     // The menu entries in menu-bar order: Edit, its four items, Close, Version.

@@ -66,7 +66,7 @@ std::vector<std::string> likelyNextPictures(FormControls& f) {
     return paths;
 }
 
-void decodeLikelyNext(FormControls& f) { f.files.pictures().decodeAhead(f.files.toNative(likelyNextPictures(f))); }
+void decodeLikelyNext(FormControls& f) { f.pictures.decodeAhead(f.files.toNative(likelyNextPictures(f))); }
 
 bool pictureArrivedWhole(FormControls& f) {
     const auto& arrival = f.Image1.picture().arrival();

@@ -107,7 +107,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent)
 
     // Rows of a picture arrive on a decoder's thread: the window takes a look on its own,
     // once for any number of notices that came meanwhile.
-    form_.c.files.pictures().setOnArrival([this] {
+    form_.c.pictures.setOnArrival([this] {
         if (arrivalPosted_.exchange(true)) return;
         QMetaObject::invokeMethod(
             this, [this] { pictureArrived(); }, Qt::QueuedConnection);
@@ -115,7 +115,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    form_.c.files.pictures().setOnArrival({});
+    form_.c.pictures.setOnArrival({});
     qApp->removeEventFilter(this);
 }
 

@@ -25,20 +25,26 @@ namespace {
 
 void (*beforeRead)(int fd) = nullptr;
 
-constexpr std::int64_t kLimitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024;
+constexpr std::int64_t kLimitBytes = kPictureLimitBytes;
 
 [[noreturn]] void fail(int err) { throw HostError(reasonText({err, std::generic_category()})); }
 
-bool sameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
+bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
 const unsigned char* bytesOf(const QByteArray& bytes) {
     return reinterpret_cast<const unsigned char*>(bytes.constData());
 }
 
 }  // namespace
+
+FileIdentity FileIdentity::of(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+bool operator==(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size && sameTime(a.modified, b.modified) &&
+           sameTime(a.changed, b.changed);
+}
 
 QSize pictureSize(const QByteArray& bytes) {
     QBuffer buffer;
@@ -79,7 +85,8 @@ QByteArray readPictureFile(const std::filesystem::path& native, struct stat* see
     }
     struct stat after {};
     if (::fstat(fd.get(), &after) != 0) fail(errno);
-    if (done != bytes.size() || !sameFile(opened, after)) throw HostError("The file changed while it was read");
+    if (done != bytes.size() || !(FileIdentity::of(opened) == FileIdentity::of(after)))
+        throw HostError("The file changed while it was read");
     if (seen) *seen = opened;
     return bytes;
 }

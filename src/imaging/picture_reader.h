@@ -7,6 +7,7 @@
 // Every refusal is a HostError.
 
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <QByteArray>
 #include <QImage>
@@ -22,6 +23,20 @@ class PixelPool;
 // ordinary 100-megapixel photos; a header that claims more than this is refused before
 // any pixel memory is taken. No picture file may be larger than this either.
 inline constexpr int kPictureAllocationLimitMiB = 1024;
+inline constexpr std::int64_t kPictureLimitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024;
+
+// Which file a path named when it was read: the same path holding another file, or the
+// same file rewritten or touched since, is another picture.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static FileIdentity of(const struct stat& st);
+    friend bool operator==(const FileIdentity& a, const FileIdentity& b);
+};
 
 // All bytes of a regular file (or a link to one), in one bounded read. `opened` receives
 // what the open file was, for telling later whether the path still holds the same file.

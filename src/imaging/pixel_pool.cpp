@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace pictavo {
@@ -43,21 +41,11 @@ struct Block {
         ::munmap(block->data, block->capacity);
         delete block;
     }
-    // Giving back a large picture's pages takes the kernel a while (40 ms for 100
-    // megapixels): whoever let the picture go, often the window, does not wait for it.
-    static void freeSoon(Block* block) {
-        if (block->capacity >= kLarge && aside([block] { free(block); })) return;
+    // Giving back a large picture's pages takes the kernel a while: done aside where the
+    // owner of the memory says how.
+    static void freeSoon(Block* block, const PixelPool::Aside& aside) {
+        if (block->capacity >= kLarge && aside && aside([block] { free(block); })) return;
         free(block);
-    }
-    // Runs the work on a thread of its own; false where no thread can be had.
-    template <class Work>
-    static bool aside(Work work) {
-        try {
-            std::thread(std::move(work)).detach();
-            return true;
-        } catch (const std::system_error&) {
-            return false;
-        }
     }
     static constexpr std::size_t kLarge = std::size_t(16) * 1024 * 1024;
 };
@@ -98,6 +86,7 @@ struct PixelPool::State {
     std::int64_t spare = 0;
     std::vector<Block*> pictures;
     std::vector<QByteArray> buffers;
+    PixelPool::Aside aside;
 
     [[nodiscard]] bool room(std::size_t bytes) const {
         return open && pictures.size() + buffers.size() < kMostSpares && spare + std::int64_t(bytes) <= limit;
@@ -106,7 +95,7 @@ struct PixelPool::State {
     void trimTo(std::int64_t bytes) {
         while (spare > bytes && !pictures.empty()) {
             spare -= std::int64_t(pictures.front()->capacity);
-            Block::freeSoon(pictures.front());
+            Block::freeSoon(pictures.front(), aside);
             pictures.erase(pictures.begin());
         }
         while (spare > bytes && !buffers.empty()) {
@@ -128,10 +117,13 @@ void releaseBlock(void* info) {
         if (pool->room(block->capacity)) {
             pool->pictures.push_back(block);
             pool->spare += std::int64_t(block->capacity);
-            return;
+        } else {
+            // Under the lock: the aside is not taken away (and its threads gone) meanwhile.
+            Block::freeSoon(block, pool->aside);
         }
+        return;
     }
-    Block::freeSoon(block);
+    Block::freeSoon(block, {});
 }
 
 }  // namespace
@@ -187,6 +179,11 @@ void PixelPool::giveBack(QByteArray&& bytes) {
     if (!state_->room(std::size_t(buffer.capacity()))) return;
     state_->spare += buffer.capacity();
     state_->buffers.push_back(std::move(buffer));
+}
+
+void PixelPool::setAside(Aside aside) {
+    const std::lock_guard lock(state_->mutex);
+    state_->aside = std::move(aside);
 }
 
 void PixelPool::setLimit(std::int64_t bytes) {

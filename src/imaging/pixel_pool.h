@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QSize>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace pictavo {
@@ -31,6 +32,13 @@ public:
     [[nodiscard]] QByteArray bytes(qsizetype size);
     // A buffer from bytes() that is no longer needed.
     void giveBack(QByteArray&& bytes);
+
+    // Runs work off the caller's thread; false when it cannot (the caller then does it).
+    using Aside = std::function<bool(std::function<void()>)>;
+    // Where large memory is given back to the kernel: doing that for a large picture takes
+    // a while (40 ms for 100 megapixels), and whoever let it go, often the window, does
+    // not wait for it. Without one (or once it refuses), memory is given back at once.
+    void setAside(Aside aside);
 
     // The most the spares may take together; those beyond it are freed at once.
     void setLimit(std::int64_t bytes);

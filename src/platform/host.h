@@ -13,6 +13,7 @@
 
 #include "base/errors.h"
 #include "base/translation.h"
+#include "imaging/clipboard_picture.h"
 #include "imaging/picture.h"
 
 namespace pictavo {
@@ -41,6 +42,7 @@ struct SaveDialogState {
 };
 
 class FileSystem;
+class PicturePipeline;
 
 class Host {
 public:
@@ -56,6 +58,8 @@ public:
     // --- files ------------------------------------------------------------------------
     // Files, folders and pictures, in this host's path syntax.
     [[nodiscard]] virtual FileSystem& files() = 0;
+    // Every picture that comes in, from a file or the clipboard, and those decoded ahead.
+    [[nodiscard]] virtual PicturePipeline& pictures() = 0;
 
     // --- screen and start-up ----------------------------------------------------------
     // Twips per device pixel, from the screen's resolution (15 at 96 DPI).
@@ -69,7 +73,9 @@ public:
     // --- clipboard --------------------------------------------------------------------
     virtual void ClipboardClear() = 0;
     virtual void ClipboardSetData(const Picture& picture) = 0;
-    virtual Picture ClipboardGetData() = 0;
+    // What the clipboard offers, not yet decoded (no format when it offers no picture):
+    // another program's picture is untrusted input, opened as a file is.
+    virtual ClipboardPicture ClipboardGetData() = 0;
     virtual bool ClipboardHasBitmap() = 0;
     // True while the clipboard still holds the picture this program put there, and not
     // something another program copied since.

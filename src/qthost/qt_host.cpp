@@ -10,7 +10,6 @@
 #include <QCursor>
 #include <QDialog>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -22,7 +21,6 @@
 #include <QUuid>
 #include <QWidget>
 #include <exception>
-#include <thread>
 
 namespace pictavo {
 
@@ -88,7 +86,9 @@ QStringList qtNameFilters(const std::string& filter) {
     return out;
 }
 
-QtHost::QtHost() : clipboardToken_(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {}
+QtHost::QtHost() : clipboardToken_(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {
+    files_.tellPictures(&pictures_);
+}
 
 QtHost::~QtHost() {
     while (waitCursors_ > 0) {
@@ -208,33 +208,12 @@ bool QtHost::ClipboardHoldsOwnPicture() {
     return data && data->hasFormat(type) && data->data(type) == clipboardToken_;
 }
 
-Picture QtHost::ClipboardGetData() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
+ClipboardPicture QtHost::ClipboardGetData() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) throw HostError("The clipboard is not available");
     const QMimeData* data = clipboard->mimeData();
     if (!data) return {};
-    const ClipboardPicture offered = takeClipboardPicture(*data);
-    if (offered.format.isEmpty()) return {};
-    // A large picture takes seconds to decode: that is done on another thread while the
-    // window keeps painting and answering the desktop. What the person types or clicks
-    // meanwhile waits, so no other command runs in the middle of the paste.
-    Picture picture;
-    std::exception_ptr failure;
-    QEventLoop waiting;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    std::thread worker([&] {
-        try {
-            picture = drawablePicture(decodeClipboardPicture(offered));
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    waiting.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
-    QGuiApplication::restoreOverrideCursor();
-    if (failure) std::rethrow_exception(failure);
-    return picture;
+    return takeClipboardPicture(*data);
 }
 
 bool QtHost::ClipboardHasBitmap() {

@@ -49,6 +49,7 @@ public:
     bool ShowSave(SaveDialogState& dialog) override;
 
     [[nodiscard]] FileSystem& files() override { return files_; }
+    [[nodiscard]] PicturePipeline& pictures() override { return pictures_; }
 
     [[nodiscard]] float TwipsPerPixelX() const override;
     [[nodiscard]] float TwipsPerPixelY() const override;
@@ -58,7 +59,7 @@ public:
 
     void ClipboardClear() override;
     void ClipboardSetData(const Picture& picture) override;
-    Picture ClipboardGetData() override;
+    ClipboardPicture ClipboardGetData() override;
     bool ClipboardHasBitmap() override;
     bool ClipboardHoldsOwnPicture() override;
 
@@ -69,6 +70,7 @@ public:
 
 private:
     // The mounted volumes are read afresh whenever the drive list asks.
+    PicturePipeline pictures_;
     FileSystem files_{PathSyntax::Posix, FileSystem::VolumeReader(systemVolumes)};
     QPointer<QWidget> mainWindow_;
     std::map<std::string, WindowFactory> factories_;

@@ -31,7 +31,7 @@ void filList_Click(FormControls& f) {
         f.host.SetMousePointer(MousePointer::Hourglass);
         const std::string sep(1, f.files.Separator());
         f.picPath = listedFilePath(f, f.filList.fileName());
-        Picture picture = f.files.LoadPicture(f.picPath);
+        Picture picture = f.pictures.open(f.files.toNative(f.picPath));
         // What the view showed is kept only while the new picture may still be found broken.
         const auto& arriving = picture.arrival();
         if (arriving && arriving->end() != Arrival::End::Whole) {

@@ -35,15 +35,15 @@ protected:
     fs::path file(const std::string& name) { return fx.host.startFolder() / name; }
     std::string path(const std::string& name) { return fx.host.hostPath(file(name)); }
     void wish(const std::vector<std::string>& paths) {
-        fx.host.files().pictures().decodeAhead(fx.host.files().toNative(paths));
+        fx.host.pictures().decodeAhead(fx.host.files().toNative(paths));
     }
 
     // What the window does once the picture is painted, waited for.
     void restOnPicture() {
         decodeLikelyNext(fx.c());
-        fx.host.files().pictures().ahead()->finish();
+        fx.host.pictures().finishAll();
     }
-    bool held(const std::string& name) { return fx.host.files().pictures().ahead()->holds(file(name)); }
+    bool held(const std::string& name) { return fx.host.pictures().held().holds(file(name)); }
     unsigned shownColour() {
         const QImage* image = fx.c().Image1.picture().image();
         return image ? image->pixel(0, 0) & 0xFFFFFF : 0;
@@ -62,7 +62,7 @@ TEST_F(DecodeAhead, SteppingTakesTheNeighboursDecodedMeanwhile) {
     EXPECT_FALSE(held("c.bmp"));
 
     fx.open(1);
-    EXPECT_EQ(fx.host.files().pictures().ahead()->hits(), 1u);
+    EXPECT_EQ(fx.host.pictures().held().hits(), 1u);
     EXPECT_EQ(shownColour(), kGreen);
     EXPECT_EQ(fx.c().lstCnt.text(), "2/3");
 
@@ -71,7 +71,7 @@ TEST_F(DecodeAhead, SteppingTakesTheNeighboursDecodedMeanwhile) {
     EXPECT_TRUE(held("a.bmp"));
     EXPECT_TRUE(held("c.bmp"));
     fx.open(0);
-    EXPECT_EQ(fx.host.files().pictures().ahead()->hits(), 2u);
+    EXPECT_EQ(fx.host.pictures().held().hits(), 2u);
     EXPECT_EQ(shownColour(), kRed);
     EXPECT_TRUE(fx.prompts().empty());
 }
@@ -103,7 +103,7 @@ TEST_F(DecodeAhead, AFileRewrittenOrReplacedAfterItsDecodeIsReadAfresh) {
     fs::rename(file("new.bmp"), file("c.bmp"));
     fx.open(2);
     EXPECT_EQ(shownColour(), kRed);
-    EXPECT_EQ(fx.host.files().pictures().ahead()->hits(), 0u);
+    EXPECT_EQ(fx.host.pictures().held().hits(), 0u);
     EXPECT_TRUE(fx.prompts().empty());
 }
 
@@ -164,13 +164,13 @@ TEST_F(DecodeAhead, LeavingTheFolderLetsGoOfItsPictures) {
 
 TEST_F(DecodeAhead, HoldsNoMoreThanTheBudget) {
     const std::int64_t picture = 40 * 30 * 4;
-    fx.host.files().pictures().setAheadBudget(picture * 3 / 2);
+    fx.host.pictures().setAheadBudget(picture * 3 / 2);
     fx.open(1);
     restOnPicture();
     EXPECT_TRUE(held("c.bmp"));  // the next one comes first
     EXPECT_FALSE(held("a.bmp"));
 
-    fx.host.files().pictures().setAheadBudget(picture - 1);
+    fx.host.pictures().setAheadBudget(picture - 1);
     fx.open(1);
     restOnPicture();
     EXPECT_FALSE(held("a.bmp"));
@@ -193,7 +193,7 @@ TEST_F(DecodeAhead, AJumpReusesAHeldPicturesMemoryAndShowsOnlyTheNewFile) {
     const QImage fresh = decodePicture(readPictureFile(file("j3.jpg")));
     ASSERT_NE(fx.c().Image1.picture().image(), nullptr);
     EXPECT_EQ(*fx.c().Image1.picture().image(), fresh);
-    EXPECT_EQ(fx.host.files().pictures().ahead()->hits(), 0u);
+    EXPECT_EQ(fx.host.pictures().held().hits(), 0u);
 }
 
 // Holds the read of b.bmp (the work ahead) until released; the reads of opens pass.
@@ -215,7 +215,7 @@ TEST_F(DecodeAhead, OpeningAnotherFileNeitherWaitsForAheadWorkNorKeepsIt) {
     fx.open(2);  // would never return if it waited for the worker
     EXPECT_EQ(shownColour(), kBlue);
     releaseWorker = true;
-    fx.host.files().pictures().ahead()->finish();
+    fx.host.pictures().finishAll();
     seams::setBeforePictureRead(nullptr);
     EXPECT_FALSE(held("b.bmp"));
 }

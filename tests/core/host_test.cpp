@@ -147,7 +147,7 @@ TEST_P(FileServices, SavePictureWritesABitmapWhateverTheName) {
     const std::string bytes = readBytes(folder / "old.jpg");
     ASSERT_GE(bytes.size(), 54u);
     EXPECT_EQ(bytes.substr(0, 2), "BM");
-    const Picture back = host.files().LoadPicture(at("old.jpg"));
+    const Picture back = host.pictures().open(host.real(at("old.jpg")));
     EXPECT_EQ(back.widthPx(), 20);
     EXPECT_EQ(back.heightPx(), 10);
     EXPECT_EQ(back.image()->pixel(3, 3) & 0xffffffu, 0x20a040u);

@@ -82,7 +82,7 @@ TEST(PictureReader, AFifoNamedLikeAPictureIsRefusedWithoutWaitingForAWriter) {
     TestHost host(PathSyntax::Posix);
     const fs::path fifo = host.startFolder() / "x.jpg";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    EXPECT_EQ(loadInChild([&] { (void)host.files().LoadPicture(host.hostPath(fifo)); }), Ended::Refused);
+    EXPECT_EQ(loadInChild([&] { (void)PicturePipeline().open(fifo); }), Ended::Refused);
 }
 
 TEST(PictureReader, DevicesFoldersAndBrokenLinksAreRefused) {
@@ -93,8 +93,7 @@ TEST(PictureReader, DevicesFoldersAndBrokenLinksAreRefused) {
     fs::create_symlink("missing.jpg", d / "dangling.jpg");
     fs::create_directory(d / "folder.jpg");
     for (const char* name : {"zero.jpg", "loop.jpg", "dangling.jpg", "folder.jpg"})
-        EXPECT_EQ(loadInChild([&] { (void)host.files().LoadPicture(host.hostPath(d / name)); }), Ended::Refused)
-            << name;
+        EXPECT_EQ(loadInChild([&] { (void)PicturePipeline().open(d / name); }), Ended::Refused) << name;
 }
 
 namespace {
@@ -121,8 +120,7 @@ TEST(PictureReader, AFileThatShrinksGrowsOrChangesDuringTheReadIsRefusedNotMisre
          {std::string(), whole.substr(0, 100), whole.substr(0, whole.size() / 2), whole + std::string(5000, 'x')}) {
         writeBytes(changing, whole);
         changedTo = next;
-        EXPECT_EQ(loadInChild([&] { (void)host.files().LoadPicture(host.hostPath(changing)); }), Ended::Refused)
-            << next.size();
+        EXPECT_EQ(loadInChild([&] { (void)PicturePipeline().open(changing); }), Ended::Refused) << next.size();
     }
 }
 

@@ -12,7 +12,7 @@
 #include <set>
 #include <thread>
 
-#include "imaging/decode_ahead.h"
+#include "imaging/picture_pipeline.h"
 #include "imaging/picture_reader.h"
 #include "support/core_test.h"
 
@@ -155,21 +155,22 @@ protected:
 TEST_F(SpareMemory, StaysWithinTheBudgetServesAnOpenAndGoesWhenIdle) {
     using namespace std::chrono_literals;
     // Room for two pictures besides the shown one; idle soon.
-    DecodeAhead ahead(2 * kPicture + 3 * 8192, 100ms);
+    PicturePipeline pipeline({.aheadBudget = 2 * kPicture + 3 * 8192, .spareMemoryIdle = 100ms});
+    HeldPictures& ahead = pipeline.held();
     auto within = [&] { return ahead.heldBytes() + ahead.spareBytes() <= ahead.budget(); };
     std::set<const uchar*> used;
     for (int i = 0; i < 4; ++i) {
-        const QImage shown = ahead.open(files[std::size_t(i)]);
+        const QImage shown = *pipeline.open(files[std::size_t(i)]).image();
         EXPECT_EQ(shown, decodePicture(readPictureFile(files[std::size_t(i)]))) << i;
         used.insert(shown.constBits());
         std::vector<fs::path> next{files[std::size_t(i) + 1]};
         if (i > 0) next.push_back(files[std::size_t(i) - 1]);
-        ahead.want(next);
-        ahead.finish();
+        pipeline.decodeAhead(next);
+        pipeline.finishAll();
         EXPECT_TRUE(within()) << i;
     }
     // Far from the neighbours: no new memory, and only the file's own picture.
-    const QImage far = ahead.open(files[0]);
+    const QImage far = *pipeline.open(files[0]).image();
     EXPECT_EQ(far, decodePicture(readPictureFile(files[0])));
     EXPECT_TRUE(used.count(far.constBits()));
     EXPECT_TRUE(within());

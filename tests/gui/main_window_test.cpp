@@ -200,19 +200,19 @@ TEST_F(GuiTest, OnceAPictureIsPaintedTheNextFileIsDecodedAhead) {
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) writePicture(host.startFolder() / name, 40, 30);
     start();
     clickRow("filList", 0);
-    pictavo::DecodeAhead& ahead = *host.files().pictures().ahead();
+    pictavo::PicturePipeline& pictures = host.pictures();
     settle();
-    ahead.finish();
-    EXPECT_FALSE(ahead.holds(host.startFolder() / "b.jpg")) << "nothing ahead unless the window is told to";
+    pictures.finishAll();
+    EXPECT_FALSE(pictures.held().holds(host.startFolder() / "b.jpg")) << "nothing ahead unless the window is told to";
 
     window->setDecodeAhead(true);
     clickRow("filList", 1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ahead.holds(host.startFolder() / "c.jpg"); }, 3000));
-    ahead.finish();
-    EXPECT_TRUE(ahead.holds(host.startFolder() / "a.jpg"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pictures.held().holds(host.startFolder() / "c.jpg"); }, 3000));
+    pictures.finishAll();
+    EXPECT_TRUE(pictures.held().holds(host.startFolder() / "a.jpg"));
     QTest::keyClick(widget("filList"), Qt::Key_Down);
     settle();
-    EXPECT_EQ(ahead.hits(), 1u);
+    EXPECT_EQ(pictures.held().hits(), 1u);
     EXPECT_EQ(widget<QLineEdit>("lstCnt")->text(), QStringLiteral("3/3"));
 }
 

@@ -38,6 +38,11 @@ TEST(QtHostFilters, SaveDialogFiltersBecomeQtNameFilters) {
 class QtHostTest : public ::testing::Test {
 protected:
     QtHost host;
+    // What a paste shows: the clipboard's offer opened as a file is.
+    Picture pasted() {
+        const ClipboardPicture offered = host.ClipboardGetData();
+        return offered.format.isEmpty() ? Picture() : host.pictures().open(offered);
+    }
 };
 
 TEST_F(QtHostTest, MessageBoxFlagsGiveTheirButtonsIconAndTitle) {
@@ -144,14 +149,14 @@ TEST_F(QtHostTest, ClipboardHoldsPicturesNotText) {
     image.fill(QColor(10, 200, 30));
     host.ClipboardSetData(Picture(std::make_shared<const QImage>(image)));
     EXPECT_TRUE(host.ClipboardHasBitmap());
-    const Picture back = host.ClipboardGetData();
+    const Picture back = pasted();
     ASSERT_FALSE(back.isNull());
     EXPECT_EQ(back.image()->size(), QSize(3, 2));
     EXPECT_EQ(back.image()->pixel(2, 1), qRgb(10, 200, 30));
 
     QGuiApplication::clipboard()->setText(QStringLiteral("text from another program"));
     EXPECT_FALSE(host.ClipboardHasBitmap());
-    EXPECT_TRUE(host.ClipboardGetData().isNull());
+    EXPECT_TRUE(pasted().isNull());
 
     host.ClipboardSetData(Picture(std::make_shared<const QImage>(image)));
     host.ClipboardClear();
@@ -189,19 +194,19 @@ TEST_F(QtHostTest, AnotherProgramsPictureIsCheckedAsAFileIs) {
 
     clipboard->setMimeData(new OtherProgramsPicture(QStringLiteral("image/bmp"), bmp));
     EXPECT_TRUE(host.ClipboardHasBitmap());
-    const Picture whole = host.ClipboardGetData();
+    const Picture whole = pasted();
     ASSERT_FALSE(whole.isNull());
     EXPECT_EQ(whole.image()->pixel(99, 99), qRgb(250, 250, 250));
 
     // A tenth of the pixels: a file like it is refused, and so is this.
     clipboard->setMimeData(new OtherProgramsPicture(QStringLiteral("image/bmp"), bmp.left(54 + bmp.size() / 10)));
     EXPECT_TRUE(host.ClipboardHasBitmap());
-    EXPECT_THROW((void)host.ClipboardGetData(), HostError);
+    EXPECT_THROW((void)pasted(), HostError);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 
     // Bytes of no format the reader knows are no picture.
     clipboard->setMimeData(new OtherProgramsPicture(QStringLiteral("image/x-unknown"), bmp));
-    EXPECT_TRUE(host.ClipboardGetData().isNull());
+    EXPECT_TRUE(pasted().isNull());
 }
 
 TEST_F(QtHostTest, ShowOpensARegisteredWindowModallyUntilItIsUnloaded) {

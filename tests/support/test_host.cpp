@@ -45,7 +45,9 @@ std::vector<Volume> volumesFor(PathSyntax syntax, const fs::path& root) {
 }
 }  // namespace
 
-TestHost::TestHost(PathSyntax syntax) : files_(syntax, volumesFor(syntax, temp_.path())) {}
+TestHost::TestHost(PathSyntax syntax) : files_(syntax, volumesFor(syntax, temp_.path())) {
+    files_.tellPictures(&pictures_);
+}
 
 fs::path TestHost::startFolder() const {
     return syntax() == PathSyntax::Windows ? temp_.path() / "c" / "WINDOWS" : temp_.path() / "Pictures";
@@ -113,11 +115,10 @@ void TestHost::otherProgramCopiesText() {
     clipboardOwn = false;
 }
 
-Picture TestHost::ClipboardGetData() {
-    if (clipboardBytes) return drawablePicture(decodeClipboardPicture(*clipboardBytes));
+ClipboardPicture TestHost::ClipboardGetData() {
+    if (clipboardBytes) return *clipboardBytes;
     if (!clipboardPicture || clipboardPicture->isNull()) return {};
-    (void)decodeClipboardPicture({kDecodedPictureType, {}, *clipboardPicture->image()});
-    return *clipboardPicture;
+    return {kDecodedPictureType, {}, *clipboardPicture->image()};
 }
 
 void TestHost::otherProgramOffers(const char* format, const QByteArray& bytes) {

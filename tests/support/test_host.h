@@ -94,13 +94,14 @@ public:
     bool ShowSave(SaveDialogState& dialog) override;
     [[nodiscard]] FileSystem& files() override { return files_; }
     [[nodiscard]] const FileSystem& files() const { return files_; }
+    [[nodiscard]] PicturePipeline& pictures() override { return pictures_; }
     [[nodiscard]] float TwipsPerPixelX() const override { return 15; }
     [[nodiscard]] float TwipsPerPixelY() const override { return 15; }
     std::string StartDrive() override;
     std::string StartFolder() override;
     void ClipboardClear() override;
     void ClipboardSetData(const Picture& picture) override;
-    Picture ClipboardGetData() override;
+    ClipboardPicture ClipboardGetData() override;
     bool ClipboardHasBitmap() override;
     bool ClipboardHoldsOwnPicture() override;
     void Show(const std::string& window) override;
@@ -109,6 +110,7 @@ public:
 
 private:
     TempDir temp_;
+    PicturePipeline pictures_;
     FileSystem files_;
 };
 

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "imaging/picture_loader.h"
+#include "imaging/picture_pipeline.h"
 #include "imaging/picture_reader.h"
 #include "support/form_fixture.h"
 #include "view/view.h"
@@ -47,7 +47,7 @@ public:
     void writeJpeg(const std::string& name, int width, int height, unsigned seed = 1) {
         writeBytes(file(name), noiseJpeg(width, height, seed).toStdString());
     }
-    PictureLoader& loader() { return fx.host.files().pictures(); }
+    PicturePipeline& loader() { return fx.host.pictures(); }
     // Runs on the decoder's thread each time rows arrive, with the arriving picture.
     void onRows(std::function<void(Arrival&)> seen) {
         loader().setOnArrival([this, seen = std::move(seen)] {

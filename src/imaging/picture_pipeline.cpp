@@ -1,0 +1,447 @@
+// SPDX-License-Identifier: MIT
+#include "imaging/picture_pipeline.h"
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "base/errors.h"
+#include "imaging/jpeg_rows.h"
+#include "imaging/picture_reader.h"
+
+namespace fs = std::filesystem;
+
+namespace pictavo {
+
+// One picture coming in: the person's open, work ahead, or a paste.
+struct PicturePipeline::Job {
+    Job(fs::path f, bool isAhead) : file(std::move(f)), ahead(isAhead) {}
+    explicit Job(QByteArray offered) : bytes(std::move(offered)), ahead(false), pasted(true) {}
+
+    const fs::path file;  // empty for a paste
+    QByteArray bytes;     // a paste's bytes, given
+    // Not (yet) asked for by the person; changed only under the pipeline's mutex.
+    std::atomic<bool> ahead;
+    const bool pasted = false;
+    std::atomic<bool> started{false};
+    std::atomic<bool> cancelled{false};
+
+    std::mutex mutex;
+    std::condition_variable sized;
+    std::shared_ptr<Arrival> arrival;  // once the size is known, until the open takes it
+    std::weak_ptr<Arrival> arriving;   // the same while anyone holds it
+    std::optional<QImage> whole;       // or the whole picture, decoded before it was told
+    std::optional<std::string> refusal;
+
+    [[nodiscard]] bool told() const { return arrival || whole || refusal; }
+    void tell(const std::function<void()>& what) {
+        {
+            const std::lock_guard lock(mutex);
+            what();
+        }
+        sized.notify_all();
+    }
+    void hand(std::shared_ptr<Arrival> a) {
+        tell([&] {
+            arriving = a;
+            arrival = std::move(a);
+        });
+    }
+    void handWhole(QImage image) {
+        tell([&] { whole = std::move(image); });
+    }
+    void refuse(std::string why) {
+        tell([&] { refusal = std::move(why); });
+    }
+    // Stops the decode within a few rows.
+    void cancel() {
+        cancelled.store(true);
+        if (const auto a = arrivingNow()) a->cancel();
+    }
+    std::shared_ptr<Arrival> arrivingNow() {
+        const std::lock_guard lock(mutex);
+        return arriving.lock();
+    }
+};
+
+namespace {
+
+// True when the path now names another file than the one read (a file that is gone is not
+// another file: what was read stays what the person opened).
+bool replacedSince(const fs::path& file, const FileIdentity& read) {
+    struct stat now {};
+    return ::stat(file.c_str(), &now) == 0 && !(FileIdentity::of(now) == read);
+}
+
+}  // namespace
+
+PicturePipeline::PicturePipeline(Options options)
+    : options_(options),
+      held_(std::make_unique<HeldPictures>(options.aheadBudget, options.spareMemoryIdle)),
+      workers_(std::make_unique<WorkerPool>()) {
+    held_->setAside([pool = workers_.get()](std::function<void()> work) {
+        return pool->post(WorkerPool::Priority::Chore, std::move(work));
+    });
+}
+
+PicturePipeline::~PicturePipeline() {
+    {
+        const std::lock_guard lock(mutex_);
+        closing_ = true;
+        if (current_) current_->cancel();
+        cancelAhead(nullptr);
+    }
+    // Memory let go from now on is given back at once: the workers are going.
+    held_->setAside({});
+    workers_.reset();
+}
+
+void PicturePipeline::setOnArrival(std::function<void()> onArrival) {
+    const std::lock_guard lock(arrivalMutex_);
+    onArrival_ = std::move(onArrival);
+}
+
+void PicturePipeline::arrived() {
+    const std::lock_guard lock(arrivalMutex_);
+    if (onArrival_) onArrival_();
+}
+
+void PicturePipeline::cancelAhead(const fs::path* keep) {
+    std::erase_if(ahead_, [&](const std::shared_ptr<Job>& job) {
+        if (keep && job->file == *keep) return false;
+        job->cancel();
+        return true;
+    });
+}
+
+Picture PicturePipeline::open(const fs::path& file) {
+    std::shared_ptr<Job> job;
+    std::shared_ptr<Job> previous;
+    {
+        const std::lock_guard lock(mutex_);
+        // No picture is current while the held one is looked for: the decode of the one
+        // before must not have it kept as the shown picture meanwhile.
+        previous = std::exchange(current_, nullptr);
+        // What was decoded ahead for other files is no longer what the person wants now.
+        cancelAhead(&file);
+        if (auto held = held_->take(file)) {
+            if (previous) previous->cancel();
+            return Picture(std::make_shared<const QImage>(std::move(*held)));
+        }
+        const auto it = std::find_if(ahead_.begin(), ahead_.end(), [&](const auto& j) { return j->file == file; });
+        if (it != ahead_.end()) {
+            // Being decoded ahead: the person's open takes the job over, with what it has done.
+            job = *it;
+            ahead_.erase(it);
+            job->ahead = false;
+        } else {
+            job = std::make_shared<Job>(file, false);
+        }
+        current_ = job;
+        trimSoon();
+    }
+    try {
+        Picture picture = start(job);
+        if (previous && previous != job) previous->cancel();
+        return picture;
+    } catch (...) {
+        // The picture shown before stays, and goes on arriving.
+        const std::lock_guard lock(mutex_);
+        if (current_ == job) current_ = previous;
+        throw;
+    }
+}
+
+Picture PicturePipeline::open(const ClipboardPicture& offered) {
+    if (offered.format == QLatin1String(kDecodedPictureType)) {
+        // Decoded in this very process; only its size is checked.
+        return drawablePicture(decodeClipboardPicture(offered));
+    }
+    if (offered.bytes.size() > kPictureLimitBytes) throw HostError("The picture is too large");
+    auto job = std::make_shared<Job>(offered.bytes);
+    std::shared_ptr<Job> previous;
+    {
+        const std::lock_guard lock(mutex_);
+        previous = std::exchange(current_, job);
+        cancelAhead(nullptr);
+    }
+    try {
+        Picture picture = start(job);
+        if (previous) previous->cancel();
+        return picture;
+    } catch (...) {
+        const std::lock_guard lock(mutex_);
+        if (current_ == job) current_ = previous;
+        throw;
+    }
+}
+
+Picture PicturePipeline::start(const std::shared_ptr<Job>& job) {
+    // Queued at the open's priority, even when it was queued ahead before: whichever
+    // worker takes it first does the work.
+    if (!job->started.load() && !workers_->post(WorkerPool::Priority::Open, [this, job] { run(job); }))
+        throw HostError("The program is ending");
+    std::unique_lock lock(job->mutex);
+    job->sized.wait(lock, [&] { return job->told(); });
+    if (job->refusal) throw HostError(*job->refusal);
+    if (job->whole) return Picture(std::make_shared<const QImage>(std::move(*job->whole)));
+    // Taken, not shared: once the view and the commands let the picture go, the finished
+    // job does not keep its memory.
+    return Picture(std::move(job->arrival));
+}
+
+void PicturePipeline::decodeAhead(const std::vector<fs::path>& files) {
+    const std::vector<fs::path> missing = held_->want(files);
+    const std::lock_guard lock(mutex_);
+    // Work for files no longer wanted stops; what is wanted and neither held nor under way
+    // is queued, the most likely first.
+    std::erase_if(ahead_, [&](const std::shared_ptr<Job>& job) {
+        if (std::find(files.begin(), files.end(), job->file) != files.end()) return false;
+        job->cancel();
+        return true;
+    });
+    for (const fs::path& file : missing) {
+        const bool underWay = (current_ && current_->file == file) ||
+                              std::any_of(ahead_.begin(), ahead_.end(), [&](const auto& j) { return j->file == file; });
+        if (underWay) continue;
+        auto job = std::make_shared<Job>(file, true);
+        if (!workers_->post(WorkerPool::Priority::Ahead, [this, job] { run(job); })) return;
+        ahead_.push_back(std::move(job));
+    }
+    trimSoon();
+}
+
+void PicturePipeline::trimSoon() {
+    // Under mutex_. Once the window has been idle long enough, the memory kept for the
+    // next pictures goes back to the system.
+    if (trimPending_ || closing_) return;
+    trimPending_ = workers_->postAfter(options_.spareMemoryIdle, WorkerPool::Priority::Chore, [this] {
+        const bool done = held_->trimIfIdle();
+        const std::lock_guard lock(mutex_);
+        trimPending_ = false;
+        if (!done) trimSoon();
+    });
+}
+
+void PicturePipeline::run(const std::shared_ptr<Job>& job) {
+    if (job->started.exchange(true)) return;
+    if (job->cancelled.load()) {
+        job->refuse("Cancelled");
+        return;
+    }
+    decode(*job);
+    {
+        const std::lock_guard lock(mutex_);
+        std::erase(ahead_, job);
+    }
+}
+
+void PicturePipeline::decode(Job& job) {
+    std::shared_ptr<Arrival> arrival;
+    std::int64_t reserved = 0;
+    // What a decode ahead was promised goes back however it ends.
+    struct Reservation {
+        HeldPictures& held;
+        std::int64_t& bytes;
+        ~Reservation() {
+            if (bytes > 0) held.release(bytes);
+        }
+    } reservation{*held_, reserved};
+    try {
+        // Read.
+        FileIdentity identity;
+        QByteArray bytes = job.pasted ? std::move(job.bytes) : held_->read(job.file, &identity);
+        // Check. A large JPEG's end is found by its own decode (a file cut short fails
+        // there); a small one is checked whole before its size is told.
+        const PictureKind kind = checkPicture(bytes, kPictureLimitBytes, false);
+        if (job.cancelled.load()) return job.refuse("Cancelled");
+        const QSize stored = kind.size;
+        const std::int64_t pixels = stored.isValid() ? std::int64_t(stored.width()) * stored.height() : 0;
+        const bool large = pixels >= options_.arrivesLaterFrom;
+        bool ahead = job.ahead.load();
+        if (ahead) {
+            // Work ahead only for what fits the budget now; a failure is not kept: the
+            // person's own open reads the file again and reports it as ever.
+            if (pixels > 0 && held_->reserve(job.file, 4 * pixels)) {
+                reserved = 4 * pixels;
+            } else {
+                const std::lock_guard lock(mutex_);
+                if (job.ahead) {
+                    std::erase_if(ahead_, [&](const auto& j) { return j.get() == &job; });
+                    job.refuse("Not held ahead");
+                    return;
+                }
+                ahead = false;  // the person asked for it meanwhile
+            }
+        }
+        const auto memoryFor = [&](QSize size) {
+            if (job.pasted) return held_->aheadMemory(size);
+            return ahead ? held_->aheadMemory(size) : held_->memoryFor(job.file, size);
+        };
+
+        // Decode.
+        QImage image;
+        if (kind.jpeg()) {
+            // Into the picture's final memory, top to bottom; the window paints the rows
+            // as they come.
+            JpegRows rows(bytes);
+            image = memoryFor(rows.size());
+            if (image.isNull()) throw std::bad_alloc();
+            uchar* bits = image.bits();
+            const qsizetype bytesPerLine = image.bytesPerLine();
+            if (large) {
+                arrival = std::make_shared<Arrival>(rows.size());
+                arrival->setMemory(image);
+                job.hand(arrival);
+                if (!ahead) faultInAhead(arrival, bits, image.sizeInBytes());
+            }
+            const bool whole = rows.decode(bits, bytesPerLine, [&](int ready) {
+                if (arrival && ready > 0) {
+                    arrival->rowsReady(ready);
+                    if (!job.ahead) arrived();
+                }
+                return !job.cancelled.load();
+            });
+            if (!whole) {
+                if (arrival) {
+                    arrival->stopped();
+                } else {
+                    job.refuse("Cancelled");
+                }
+                return;
+            }
+        } else {
+            // Other kinds arrive whole at the end; a large one whose header gives its size
+            // is handed over first. One whose header does not tell (a PNG named .jpg whose
+            // reader cannot say) is decoded before its size is told.
+            if (large) {
+                arrival = std::make_shared<Arrival>(stored);
+                job.hand(arrival);
+            }
+            image = decodePicture(bytes, kPictureLimitBytes, memoryFor);
+            if (arrival && image.size() != arrival->size()) {
+                throw HostError("The picture is not the size its header gives");
+            }
+        }
+        if (!job.pasted) {
+            held_->giveBack(std::move(bytes));
+            if (replacedSince(job.file, identity)) throw HostError("The file changed while it was read");
+        }
+
+        // Arrive. The person's picture is kept as the shown one, so that it is at hand
+        // after a step back; a picture decoded ahead is kept while it is still wanted.
+        if (!job.pasted) {
+            const std::lock_guard lock(mutex_);
+            if (job.cancelled.load()) {
+                // Replaced meanwhile: neither shown nor wanted any more.
+            } else if (job.ahead) {
+                held_->keep(job.file, identity, image);
+            } else if (current_.get() == &job) {
+                held_->shown(job.file, identity, image);
+            }
+        }
+        if (!arrival) {
+            // Decoded before its size was told: handed over whole, nothing left to arrive.
+            job.handWhole(std::move(image));
+            return;
+        }
+        if (kind.jpeg()) {
+            arrival->finish();
+        } else {
+            arrival->finish(std::move(image));
+        }
+    } catch (const HostError& e) {
+        if (!arrival) return job.refuse(e.what());
+        arrival->fail(e.what());
+    } catch (const std::bad_alloc&) {
+        if (!arrival) return job.refuse("Not enough memory for the picture");
+        arrival->fail("Not enough memory for the picture");
+    }
+    arrived();
+}
+
+void PicturePipeline::faultInAhead(const std::shared_ptr<Arrival>& arrival, uchar* bits, qsizetype bytes) {
+    // New memory costs a page fault on the first write of each page, a third of a large
+    // photo's decode: a worker on an otherwise idle core takes them a little ahead of the
+    // decoder. Never far ahead, so that a decode cancelled early has not made the whole
+    // picture's memory resident. Only for a photo that stays on view, once its visible rows
+    // are painted: a held key's steps come every 33 ms, and the faults would slow their
+    // decoders.
+    const int height = arrival->size().height();
+    workers_->postAfter(std::chrono::milliseconds(100), WorkerPool::Priority::Chore,
+                        [weak = std::weak_ptr<Arrival>(arrival), bits, bytes, height] {
+                            constexpr qsizetype kStep = qsizetype(8) << 20, kLead = qsizetype(32) << 20;
+                            constexpr int kFirstRows = 512;
+                            for (qsizetype at = 0; at < bytes; at += kStep) {
+                                const std::shared_ptr<Arrival> a = weak.lock();
+                                if (!a) return;
+                                // Not before the rows a window shows first have arrived.
+                                const int decoderNear = std::max(std::min(height, kFirstRows),
+                                                                 static_cast<int>((at - kLead) * height / bytes));
+                                while (a->rows() < decoderNear && !a->cancelled() && a->end() == Arrival::End::None)
+                                    a->waitRows(decoderNear, std::chrono::milliseconds(20));
+                                if (a->cancelled() || a->end() != Arrival::End::None) return;
+                                // Kernels before 5.14 refuse this; the decoder then takes the faults itself.
+                                if (::madvise(bits + at, std::min(kStep, bytes - at), MADV_POPULATE_WRITE) != 0) return;
+                            }
+                        });
+}
+
+void PicturePipeline::forget(const fs::path& file) {
+    held_->forget(file);
+    const std::lock_guard lock(mutex_);
+    std::erase_if(ahead_, [&](const std::shared_ptr<Job>& job) {
+        if (job->file != file) return false;
+        job->cancel();
+        return true;
+    });
+}
+
+void PicturePipeline::folderRead(const fs::path& folder) {
+    held_->folderRead(folder);
+    const std::lock_guard lock(mutex_);
+    std::erase_if(ahead_, [&](const std::shared_ptr<Job>& job) {
+        if (job->file.parent_path() == folder) return false;
+        job->cancel();
+        return true;
+    });
+}
+
+void PicturePipeline::setAheadBudget(std::int64_t bytes) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (current_) current_->cancel();
+        current_.reset();
+        cancelAhead(nullptr);
+    }
+    workers_->waitIdle();
+    held_->setAside({});
+    options_.aheadBudget = bytes;
+    held_ = std::make_unique<HeldPictures>(bytes, options_.spareMemoryIdle);
+    held_->setAside([pool = workers_.get()](std::function<void()> work) {
+        return pool->post(WorkerPool::Priority::Chore, std::move(work));
+    });
+}
+
+void PicturePipeline::finish() {
+    std::shared_ptr<Job> job;
+    {
+        const std::lock_guard lock(mutex_);
+        job = current_;
+    }
+    if (!job) return;
+    if (const auto arrival = job->arrivingNow()) (void)arrival->whole();
+}
+
+void PicturePipeline::finishAll() {
+    finish();
+    workers_->waitIdle();
+}
+
+}  // namespace pictavo

@@ -41,7 +41,7 @@ Leftovers leftovers(const fs::path& folder) {
     return left;
 }
 
-FileSystem posixFiles() { return FileSystem(PathSyntax::Posix, std::vector<Volume>{{"/", "/", ""}}); }
+FileSystem posixFiles() { return FileSystem(std::vector<Volume>{{"/", ""}}); }
 
 void probe(const fs::path& folder, int kills, bool anonymous) {
     seams::setAnonymousFilesRefused(!anonymous);

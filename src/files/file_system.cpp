@@ -34,19 +34,14 @@ namespace pictavo {
 
 namespace {
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), asciiLower);
-    return s;
-}
-
-// "a\b\c" or "a/b/c" into its non-empty parts, with "." and ".." resolved.
-std::vector<std::string> splitParts(std::string_view rest, char sep) {
+// "a/b/c" into its non-empty parts, with "." and ".." resolved ("/.." stays "/").
+std::vector<std::string> splitParts(std::string_view path) {
     std::vector<std::string> parts;
     std::size_t start = 0;
-    while (start <= rest.size()) {
-        auto cut = rest.find(sep, start);
-        if (cut == std::string_view::npos) cut = rest.size();
-        std::string part(rest.substr(start, cut - start));
+    while (start <= path.size()) {
+        auto cut = path.find(kPathSeparator, start);
+        if (cut == std::string_view::npos) cut = path.size();
+        std::string part(path.substr(start, cut - start));
         if (part == "..") {
             if (!parts.empty()) parts.pop_back();
         } else if (!part.empty() && part != ".") {
@@ -68,84 +63,35 @@ bool isPrefix(const fs::path& root, const fs::path& p) {
 
 }  // namespace
 
-FileSystem::FileSystem(PathSyntax syntax, std::vector<Volume> volumes)
-    : syntax_(syntax), volumes_(std::move(volumes)) {}
+FileSystem::FileSystem(std::vector<Volume> volumes) : volumes_(std::move(volumes)) {}
 
-FileSystem::FileSystem(PathSyntax syntax, VolumeReader readVolumes)
-    : syntax_(syntax), readVolumes_(std::move(readVolumes)), volumes_(readVolumes_()) {}
-
-char FileSystem::Separator() const { return syntax_ == PathSyntax::Windows ? '\\' : '/'; }
+FileSystem::FileSystem(VolumeReader readVolumes) : readVolumes_(std::move(readVolumes)), volumes_(readVolumes_()) {}
 
 const Volume* FileSystem::volumeByDrive(const std::string& drive) const {
-    const auto want = syntax_ == PathSyntax::Windows ? lower(drive) : drive;
     for (const auto& v : volumes_)
-        if (v.drive == want) return &v;
+        if (v.drive == drive) return &v;
     return nullptr;
 }
 
 const Volume* FileSystem::volumeOf(const std::string& hostPath) const {
-    if (syntax_ == PathSyntax::Windows) {
-        if (hostPath.size() < 2 || hostPath[1] != ':' || !std::isalpha(static_cast<unsigned char>(hostPath[0])))
-            return nullptr;
-        return volumeByDrive(hostPath.substr(0, 2));
-    }
-    if (hostPath.empty() || hostPath[0] != '/') return nullptr;
+    if (hostPath.empty() || hostPath[0] != kPathSeparator) return nullptr;
     const Volume* best = nullptr;
     for (const auto& v : volumes_)
-        if (isPrefix(v.root, fs::path(hostPath)) && (!best || v.root.native().size() > best->root.native().size()))
-            best = &v;
+        if (isPrefix(v.drive, fs::path(hostPath)) && (!best || v.drive.size() > best->drive.size())) best = &v;
     return best;
 }
 
-std::string FileSystem::rootText(const Volume& v) const {
-    return syntax_ == PathSyntax::Windows ? v.drive + "\\" : v.root.native();
-}
-
 std::string FileSystem::normalise(const std::string& hostPath) const {
-    const Volume* v = volumeOf(hostPath);
-    if (!v) throw HostError("Path not found: " + hostPath);
-    if (syntax_ == PathSyntax::Windows) {
-        if (hostPath.size() > 2 && hostPath[2] != '\\') throw HostError("Path not found: " + hostPath);
-        std::string out = v->drive + "\\";
-        const auto parts = splitParts(std::string_view(hostPath).substr(2), '\\');
-        for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
-        return out;
-    }
-    std::string out = "/";
-    const auto parts = splitParts(hostPath, '/');
-    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "/" : "") + parts[i];
+    if (!volumeOf(hostPath)) throw HostError("Path not found: " + hostPath);
+    std::string out(1, kPathSeparator);
+    const auto parts = splitParts(hostPath);
+    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? std::string(1, kPathSeparator) : "") + parts[i];
     return out;
 }
 
-fs::path FileSystem::toNative(const std::string& hostPath) const {
-    if (syntax_ == PathSyntax::Posix) return fs::path(hostPath);
-    const Volume* v = volumeOf(hostPath);
-    if (!v) throw HostError("Path not found: " + hostPath);
-    // ".." never climbs above the drive's root, so no path leaves the folder that stands for it.
-    fs::path native = v->root;
-    const auto rest = std::string_view(hostPath).substr(2);
-    for (const auto& part : splitParts(rest, '\\')) native /= part;
-    // A trailing separator stays meaningful (a folder path ending in "\").
-    if (rest.size() > 1 && rest.back() == '\\') native /= "";
-    return native;
-}
+fs::path FileSystem::toNative(const std::string& hostPath) const { return fs::path(hostPath); }
 
-std::string FileSystem::fromNative(const fs::path& native) const {
-    if (syntax_ == PathSyntax::Posix) return normalise(native.native());
-    for (const auto& v : volumes_) {
-        if (!isPrefix(v.root, native)) continue;
-        const auto rel = native.lexically_relative(v.root);
-        std::string out = v.drive + "\\";
-        bool first = true;
-        for (const auto& part : rel) {
-            if (part.empty() || part == ".") continue;
-            out += (first ? "" : "\\") + part.native();
-            first = false;
-        }
-        return out;
-    }
-    throw HostError("Path not found: " + native.native());
-}
+std::string FileSystem::fromNative(const fs::path& native) const { return normalise(native.native()); }
 
 std::vector<std::string> FileSystem::Drives() {
     if (readVolumes_) volumes_ = readVolumes_();
@@ -166,30 +112,28 @@ std::string FileSystem::DriveOf(const std::string& pathOrDrive) {
     return v->drive;
 }
 
-bool FileSystem::IsDriveText(const std::string& text) {
-    if (syntax_ == PathSyntax::Windows) return text.size() == 2 && text[1] == ':' && volumeByDrive(text) != nullptr;
-    return volumeByDrive(text) != nullptr;
-}
+bool FileSystem::IsDriveText(const std::string& text) { return volumeByDrive(text) != nullptr; }
 
 std::string FileSystem::CurrentFolder(const std::string& drive) {
     const Volume* v = volumeByDrive(drive);
     if (!v) throw HostError("Device unavailable: " + drive);
     const auto it = currentFolders_.find(v->drive);
-    if (it == currentFolders_.end()) return rootText(*v);
+    if (it == currentFolders_.end()) return v->drive;
     // A remembered folder that has gone since falls back to its nearest remaining parent.
-    std::string folder = it->second;
+    const fs::path root = v->drive;
     std::error_code ec;
-    fs::path native = toNative(folder);
-    while (!fs::is_directory(native, ec) && isPrefix(v->root, native.parent_path()) && native != v->root)
+    fs::path native = toNative(it->second);
+    while (!fs::is_directory(native, ec) && isPrefix(root, native.parent_path()) && native != root)
         native = native.parent_path();
     return fromNative(native);
 }
 
-std::string FileSystem::OpenFolder(const std::string& path) {
-    const std::string folder = IsDriveText(path) ? CurrentFolder(path) : normalise(path);
+std::string FileSystem::OpenFolder(const std::string& path, DriveText drive) {
+    const std::string folder =
+        drive == DriveText::CurrentFolder && IsDriveText(path) ? CurrentFolder(path) : normalise(path);
     const Volume* v = volumeOf(folder);
     std::error_code ec;
-    if (!v || !fs::is_directory(v->root, ec)) throw HostError("Device unavailable: " + path);
+    if (!v || !fs::is_directory(v->drive, ec)) throw HostError("Device unavailable: " + path);
     const fs::path native = toNative(folder);
     const auto st = fs::status(native, ec);
     if (ec && ec != std::errc::no_such_file_or_directory) throw HostError(reasonText(ec) + ": " + folder);
@@ -205,14 +149,11 @@ void FileSystem::SetCurrentFolder(const std::string& path) {
 
 std::vector<std::string> FileSystem::FolderChain(const std::string& path) {
     const std::string folder = normalise(path);
-    const Volume* v = volumeOf(folder);
-    std::vector<std::string> chain{rootText(*v)};
-    const std::string root = rootText(*v);
-    const char sep = Separator();
-    std::string rest = folder.size() > root.size() ? folder.substr(root.size()) : std::string();
-    if (!rest.empty() && rest.front() == sep) rest.erase(0, 1);
+    const std::string& root = volumeOf(folder)->drive;
+    std::vector<std::string> chain{root};
+    const std::string rest = folder.size() > root.size() ? folder.substr(root.size()) : std::string();
     std::string current = root;
-    for (const auto& part : splitParts(rest, sep)) {
+    for (const auto& part : splitParts(rest)) {
         current = Join(current, part);
         chain.push_back(current);
     }
@@ -258,8 +199,8 @@ std::vector<std::string> FileSystem::Files(const std::string& path, const std::s
 }
 
 std::string FileSystem::Join(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == Separator()) return folder + name;
-    return folder + Separator() + name;
+    if (!folder.empty() && folder.back() == kPathSeparator) return folder + name;
+    return folder + kPathSeparator + name;
 }
 
 std::string FileSystem::Dir(const std::string& path) {

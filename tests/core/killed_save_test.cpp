@@ -49,7 +49,7 @@ void killAtStep(SaveStep step, int fd) {
     if (static_cast<int>(gKillAt) == static_cast<int>(step) + (step == SaveStep::BeforeWrite ? 0 : 1)) killHere();
 }
 
-FileSystem posixFiles() { return FileSystem(PathSyntax::Posix, std::vector<Volume>{{"/", "/", ""}}); }
+FileSystem posixFiles() { return FileSystem(std::vector<Volume>{{"/", ""}}); }
 
 // Saves in a child process that kills itself at `at`; false when it ended otherwise.
 bool saveKilled(const Picture& picture, const fs::path& target, KillAt at, bool anonymous) {

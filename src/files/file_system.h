@@ -125,20 +125,6 @@ private:
     PictureLoader pictures_;
 };
 
-namespace seams {
-// The steps of a save, each called with the file being written, so that a test can stop
-// the program there as a crash or a power cut would.
-enum class SaveStep {
-    BeforeWrite,  // the file is open (anonymous where the file system allows) and empty
-    Synced,       // every byte is written and on disk
-    Linked,       // the file has a name beside the target (the target itself when new)
-    Renamed,      // the file has replaced the target
-};
-void setSaveStep(void (*hook)(SaveStep step, int fd));
-// Saves as on a file system that has no anonymous files.
-void setAnonymousFilesRefused(bool refused);
-}  // namespace seams
-
 // The volumes a person uses on this Linux machine: the root file system and the mounted
 // removable media and other disks (under /media, /run/media and /mnt).
 std::vector<Volume> systemVolumes();

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "commands/commands.h"
+#include "files/atomic_save.h"
 #include "files/natural_order.h"
 #include "files/wildcard.h"
 #include "imaging/picture_reader.h"

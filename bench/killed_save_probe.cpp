@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "files/atomic_save.h"
 #include "files/file_system.h"
 #include "support/test_host.h"
 

@@ -27,7 +27,6 @@ namespace bench {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using pictavo::Form1;
-using pictavo::PathSyntax;
 using pictavo::test::TestHost;
 
 // --- settings --------------------------------------------------------------------------
@@ -124,7 +123,7 @@ public:
 // The real main window over a host whose dialogs are scripted, started as the program
 // starts, shown offscreen.
 struct Program {
-    TestHost host{PathSyntax::Posix};
+    TestHost host;
     Form1 form{host};
     pictavo::gui::MainWindow window{form};
     PaintCounter picturePaints;

@@ -22,7 +22,6 @@
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using pictavo::HostError;
-using pictavo::PathSyntax;
 using pictavo::test::TestHost;
 
 namespace {
@@ -87,7 +86,7 @@ void writeLargeJpeg(const fs::path& file, int width, int height) {
 }  // namespace
 
 int main() {
-    TestHost host(PathSyntax::Posix);
+    TestHost host;
     const fs::path folder = host.startFolder();
     const auto entries = pictavo::test::makeHostileFolder(folder);
 

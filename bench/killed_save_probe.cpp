@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "files/atomic_save.h"
 #include "files/file_system.h"
 #include "support/test_host.h"
 
@@ -41,7 +42,7 @@ Leftovers leftovers(const fs::path& folder) {
     return left;
 }
 
-FileSystem posixFiles() { return FileSystem(PathSyntax::Posix, std::vector<Volume>{{"/", "/", ""}}); }
+FileSystem posixFiles() { return FileSystem(std::vector<Volume>{{"/", ""}}); }
 
 void probe(const fs::path& folder, int kills, bool anonymous) {
     seams::setAnonymousFilesRefused(!anonymous);

@@ -205,8 +205,9 @@ std::vector<FolderRow> DirList::readRows(const std::string& folder) const {
     return rows;
 }
 
-void DirList::setPath(const std::string& path) {
-    const std::string folder = files_.OpenFolder(path);
+void DirList::setPath(const std::string& path) { open(files_.OpenFolder(path)); }
+
+void DirList::open(const std::string& folder) {
     auto rows = readRows(folder);  // may throw: nothing has changed yet
     const bool same = folder == path_;
     path_ = folder;
@@ -235,7 +236,9 @@ void DirList::userSelect(int row) {
 
 void DirList::userOpen(int row) {
     if (row < 0 || row >= static_cast<int>(rows_.size())) return;
-    setPath(rows_[static_cast<std::size_t>(row)].path);
+    // A row is a folder: the root row of "/" or of a mount point opens that folder itself,
+    // not the drive's current folder that the same text names when set as the Path.
+    open(files_.OpenFolder(rows_[static_cast<std::size_t>(row)].path, FileSystem::DriveText::AsFolder));
 }
 
 // --- FileList ---------------------------------------------------------------------------

@@ -221,6 +221,7 @@ public:
 
 private:
     std::vector<FolderRow> readRows(const std::string& folder) const;
+    void open(const std::string& folder);
     FileSystem& files_;
     std::string path_;
     std::vector<FolderRow> rows_;

@@ -1,27 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "files/file_system.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QImage>
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <memory>
-#include <random>
 #include <string_view>
 
 #include "base/errors.h"
-#include "base/file_descriptor.h"
+#include "files/atomic_save.h"
 #include "files/natural_order.h"
 #include "files/trash.h"
 #include "files/wildcard.h"
@@ -34,19 +24,14 @@ namespace pictavo {
 
 namespace {
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), asciiLower);
-    return s;
-}
-
-// "a\b\c" or "a/b/c" into its non-empty parts, with "." and ".." resolved.
-std::vector<std::string> splitParts(std::string_view rest, char sep) {
+// "a/b/c" into its non-empty parts, with "." and ".." resolved ("/.." stays "/").
+std::vector<std::string> splitParts(std::string_view path) {
     std::vector<std::string> parts;
     std::size_t start = 0;
-    while (start <= rest.size()) {
-        auto cut = rest.find(sep, start);
-        if (cut == std::string_view::npos) cut = rest.size();
-        std::string part(rest.substr(start, cut - start));
+    while (start <= path.size()) {
+        auto cut = path.find(kPathSeparator, start);
+        if (cut == std::string_view::npos) cut = path.size();
+        std::string part(path.substr(start, cut - start));
         if (part == "..") {
             if (!parts.empty()) parts.pop_back();
         } else if (!part.empty() && part != ".") {
@@ -68,84 +53,35 @@ bool isPrefix(const fs::path& root, const fs::path& p) {
 
 }  // namespace
 
-FileSystem::FileSystem(PathSyntax syntax, std::vector<Volume> volumes)
-    : syntax_(syntax), volumes_(std::move(volumes)) {}
+FileSystem::FileSystem(std::vector<Volume> volumes) : volumes_(std::move(volumes)) {}
 
-FileSystem::FileSystem(PathSyntax syntax, VolumeReader readVolumes)
-    : syntax_(syntax), readVolumes_(std::move(readVolumes)), volumes_(readVolumes_()) {}
-
-char FileSystem::Separator() const { return syntax_ == PathSyntax::Windows ? '\\' : '/'; }
+FileSystem::FileSystem(VolumeReader readVolumes) : readVolumes_(std::move(readVolumes)), volumes_(readVolumes_()) {}
 
 const Volume* FileSystem::volumeByDrive(const std::string& drive) const {
-    const auto want = syntax_ == PathSyntax::Windows ? lower(drive) : drive;
     for (const auto& v : volumes_)
-        if (v.drive == want) return &v;
+        if (v.drive == drive) return &v;
     return nullptr;
 }
 
 const Volume* FileSystem::volumeOf(const std::string& hostPath) const {
-    if (syntax_ == PathSyntax::Windows) {
-        if (hostPath.size() < 2 || hostPath[1] != ':' || !std::isalpha(static_cast<unsigned char>(hostPath[0])))
-            return nullptr;
-        return volumeByDrive(hostPath.substr(0, 2));
-    }
-    if (hostPath.empty() || hostPath[0] != '/') return nullptr;
+    if (hostPath.empty() || hostPath[0] != kPathSeparator) return nullptr;
     const Volume* best = nullptr;
     for (const auto& v : volumes_)
-        if (isPrefix(v.root, fs::path(hostPath)) && (!best || v.root.native().size() > best->root.native().size()))
-            best = &v;
+        if (isPrefix(v.drive, fs::path(hostPath)) && (!best || v.drive.size() > best->drive.size())) best = &v;
     return best;
 }
 
-std::string FileSystem::rootText(const Volume& v) const {
-    return syntax_ == PathSyntax::Windows ? v.drive + "\\" : v.root.native();
-}
-
 std::string FileSystem::normalise(const std::string& hostPath) const {
-    const Volume* v = volumeOf(hostPath);
-    if (!v) throw HostError("Path not found: " + hostPath);
-    if (syntax_ == PathSyntax::Windows) {
-        if (hostPath.size() > 2 && hostPath[2] != '\\') throw HostError("Path not found: " + hostPath);
-        std::string out = v->drive + "\\";
-        const auto parts = splitParts(std::string_view(hostPath).substr(2), '\\');
-        for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
-        return out;
-    }
-    std::string out = "/";
-    const auto parts = splitParts(hostPath, '/');
-    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "/" : "") + parts[i];
+    if (!volumeOf(hostPath)) throw HostError("Path not found: " + hostPath);
+    std::string out(1, kPathSeparator);
+    const auto parts = splitParts(hostPath);
+    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? std::string(1, kPathSeparator) : "") + parts[i];
     return out;
 }
 
-fs::path FileSystem::toNative(const std::string& hostPath) const {
-    if (syntax_ == PathSyntax::Posix) return fs::path(hostPath);
-    const Volume* v = volumeOf(hostPath);
-    if (!v) throw HostError("Path not found: " + hostPath);
-    // ".." never climbs above the drive's root, so no path leaves the folder that stands for it.
-    fs::path native = v->root;
-    const auto rest = std::string_view(hostPath).substr(2);
-    for (const auto& part : splitParts(rest, '\\')) native /= part;
-    // A trailing separator stays meaningful (a folder path ending in "\").
-    if (rest.size() > 1 && rest.back() == '\\') native /= "";
-    return native;
-}
+fs::path FileSystem::toNative(const std::string& hostPath) const { return fs::path(hostPath); }
 
-std::string FileSystem::fromNative(const fs::path& native) const {
-    if (syntax_ == PathSyntax::Posix) return normalise(native.native());
-    for (const auto& v : volumes_) {
-        if (!isPrefix(v.root, native)) continue;
-        const auto rel = native.lexically_relative(v.root);
-        std::string out = v.drive + "\\";
-        bool first = true;
-        for (const auto& part : rel) {
-            if (part.empty() || part == ".") continue;
-            out += (first ? "" : "\\") + part.native();
-            first = false;
-        }
-        return out;
-    }
-    throw HostError("Path not found: " + native.native());
-}
+std::string FileSystem::fromNative(const fs::path& native) const { return normalise(native.native()); }
 
 std::vector<std::string> FileSystem::Drives() {
     if (readVolumes_) volumes_ = readVolumes_();
@@ -166,30 +102,28 @@ std::string FileSystem::DriveOf(const std::string& pathOrDrive) {
     return v->drive;
 }
 
-bool FileSystem::IsDriveText(const std::string& text) {
-    if (syntax_ == PathSyntax::Windows) return text.size() == 2 && text[1] == ':' && volumeByDrive(text) != nullptr;
-    return volumeByDrive(text) != nullptr;
-}
+bool FileSystem::IsDriveText(const std::string& text) { return volumeByDrive(text) != nullptr; }
 
 std::string FileSystem::CurrentFolder(const std::string& drive) {
     const Volume* v = volumeByDrive(drive);
     if (!v) throw HostError("Device unavailable: " + drive);
     const auto it = currentFolders_.find(v->drive);
-    if (it == currentFolders_.end()) return rootText(*v);
+    if (it == currentFolders_.end()) return v->drive;
     // A remembered folder that has gone since falls back to its nearest remaining parent.
-    std::string folder = it->second;
+    const fs::path root = v->drive;
     std::error_code ec;
-    fs::path native = toNative(folder);
-    while (!fs::is_directory(native, ec) && isPrefix(v->root, native.parent_path()) && native != v->root)
+    fs::path native = toNative(it->second);
+    while (!fs::is_directory(native, ec) && isPrefix(root, native.parent_path()) && native != root)
         native = native.parent_path();
     return fromNative(native);
 }
 
-std::string FileSystem::OpenFolder(const std::string& path) {
-    const std::string folder = IsDriveText(path) ? CurrentFolder(path) : normalise(path);
+std::string FileSystem::OpenFolder(const std::string& path, DriveText drive) {
+    const std::string folder =
+        drive == DriveText::CurrentFolder && IsDriveText(path) ? CurrentFolder(path) : normalise(path);
     const Volume* v = volumeOf(folder);
     std::error_code ec;
-    if (!v || !fs::is_directory(v->root, ec)) throw HostError("Device unavailable: " + path);
+    if (!v || !fs::is_directory(v->drive, ec)) throw HostError("Device unavailable: " + path);
     const fs::path native = toNative(folder);
     const auto st = fs::status(native, ec);
     if (ec && ec != std::errc::no_such_file_or_directory) throw HostError(reasonText(ec) + ": " + folder);
@@ -205,14 +139,11 @@ void FileSystem::SetCurrentFolder(const std::string& path) {
 
 std::vector<std::string> FileSystem::FolderChain(const std::string& path) {
     const std::string folder = normalise(path);
-    const Volume* v = volumeOf(folder);
-    std::vector<std::string> chain{rootText(*v)};
-    const std::string root = rootText(*v);
-    const char sep = Separator();
-    std::string rest = folder.size() > root.size() ? folder.substr(root.size()) : std::string();
-    if (!rest.empty() && rest.front() == sep) rest.erase(0, 1);
+    const std::string& root = volumeOf(folder)->drive;
+    std::vector<std::string> chain{root};
+    const std::string rest = folder.size() > root.size() ? folder.substr(root.size()) : std::string();
     std::string current = root;
-    for (const auto& part : splitParts(rest, sep)) {
+    for (const auto& part : splitParts(rest)) {
         current = Join(current, part);
         chain.push_back(current);
     }
@@ -258,8 +189,8 @@ std::vector<std::string> FileSystem::Files(const std::string& path, const std::s
 }
 
 std::string FileSystem::Join(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == Separator()) return folder + name;
-    return folder + Separator() + name;
+    if (!folder.empty() && folder.back() == kPathSeparator) return folder + name;
+    return folder + kPathSeparator + name;
 }
 
 std::string FileSystem::Dir(const std::string& path) {
@@ -311,205 +242,17 @@ std::vector<fs::path> FileSystem::toNative(const std::vector<std::string>& hostP
     return files;
 }
 
-namespace {
-
-[[noreturn]] void saveFailed(const std::string& reason, const std::string& hostPath) {
-    throw HostError(reason + ": " + hostPath);
-}
-
-[[noreturn]] void saveFailed(int err, const std::string& hostPath) {
-    saveFailed(reasonText({err, std::generic_category()}), hostPath);
-}
-
-// Where a save writes: the chosen path, or the regular file that a symbolic link there
-// points to (the link stays a link). Refuses every entry that must not be replaced.
-struct SaveTarget {
-    fs::path path;
-    bool exists = false;
-    mode_t mode = 0;
-};
-
-SaveTarget saveTarget(const fs::path& chosen, const std::string& hostPath) {
-    struct stat st {};
-    if (::lstat(chosen.c_str(), &st) != 0) {
-        if (errno != ENOENT) saveFailed(errno, hostPath);
-        return {chosen, false, 0};
-    }
-    SaveTarget target{chosen, true, 0};
-    if (S_ISLNK(st.st_mode)) {
-        if (::stat(chosen.c_str(), &st) != 0) {
-            if (errno == ENOENT) saveFailed("The link points to nothing", hostPath);
-            saveFailed(errno, hostPath);
-        }
-        const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(chosen.c_str(), nullptr), std::free);
-        if (!resolved) saveFailed(errno, hostPath);
-        target.path = resolved.get();
-    }
-    if (S_ISDIR(st.st_mode)) saveFailed(EISDIR, hostPath);
-    if (!S_ISREG(st.st_mode)) saveFailed("Not a regular file", hostPath);
-    // Renaming over a file ignores its mode: a file that its owner may not write is kept,
-    // whoever runs the program, and so is a file that this user may not write.
-    if ((st.st_mode & S_IWUSR) == 0) saveFailed("The file is read-only", hostPath);
-    if (::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) saveFailed(errno, hostPath);
-    target.mode = st.st_mode & 07777;
-    return target;
-}
-
-void (*saveStep)(seams::SaveStep, int) = nullptr;
-bool anonymousFilesRefused = false;
-
-void step(seams::SaveStep at, int fd) {
-    if (saveStep) saveStep(at, fd);
-}
-
-// Temporary names are ".pictavo-save-<pid>-XXXXXX", with the pid of the writing process:
-// what a crash, a kill or a power cut leaves between naming the file and renaming it is
-// found and removed by the next save into the folder once that process is gone.
-constexpr std::string_view kTempPrefix = ".pictavo-save-";
-// Earlier versions wrote ".pictavo-save-XXXXXX" without a pid, unlocked. Their saves
-// wrote without a pause and renamed at once, so such a file untouched this long has no
-// writer left.
-constexpr time_t kUnmarkedTempAgeSeconds = 15 * 60;
-
-bool isTempSuffix(std::string_view s) {
-    return s.size() == 6 && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
-}
-
-std::string tempName() { return std::string(kTempPrefix) + std::to_string(::getpid()) + "-"; }
-
-// Removes the temporary files that earlier saves into this folder left: only names of
-// exactly our pattern, regular files of this user whose writer is gone (its process no
-// longer exists and nobody holds the lock a writer keeps on its file). Nothing else is
-// touched, and a failure here never stops the save.
-void removeLeftovers(const fs::path& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
-    const int dirFd = ::dirfd(dir);
-    const time_t now = ::time(nullptr);
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name.substr(0, kTempPrefix.size()) != kTempPrefix) continue;
-        const std::string_view rest = name.substr(kTempPrefix.size());
-        const auto dash = rest.find('-');
-        const bool unmarked = isTempSuffix(rest);
-        pid_t pid = 0;
-        if (!unmarked) {
-            if (dash == std::string_view::npos || dash == 0 || dash > 9 || !isTempSuffix(rest.substr(dash + 1)) ||
-                !std::all_of(rest.begin(), rest.begin() + dash, [](unsigned char c) { return std::isdigit(c) != 0; }))
-                continue;
-            pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
-            // Alive, or alive under another user: its file may still be written.
-            if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
-        }
-        const FileDescriptor fd(
-            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        struct stat st {};
-        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
-        if (unmarked && now - st.st_mtime < kUnmarkedTempAgeSeconds) continue;
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
-        // Still the file just checked under that name.
-        struct stat named {};
-        if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == st.st_dev &&
-            named.st_ino == st.st_ino)
-            ::unlinkat(dirFd, entry->d_name, 0);
-    }
-    ::closedir(dir);
-}
-
-// Gives the anonymous file a name in the folder: the target itself when it is new (a name
-// taken meanwhile is refused: nobody was asked about replacing it), else a free temporary
-// name. Returns that name, or sets errno and returns "".
-std::string linkAnonymous(int fd, const fs::path& folder, const SaveTarget& target) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    auto link = [&](const std::string& name) {
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-        // Without /proc, the call that needs no path (it needs a capability, though).
-        return errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0 &&
-               ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
-    };
-    if (!target.exists) return link(target.path.native()) ? target.path.native() : std::string();
-    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = (folder / tempName()).native();
-        for (int i = 0; i < 6; ++i) name += kLetters[entropy() % (sizeof kLetters - 1)];
-        if (link(name)) return name;
-        if (errno != EEXIST) return {};
-    }
-    return {};
-}
-
-// Puts the finished temporary file in place. A new name must still be free: nobody was
-// asked about replacing whatever took it meanwhile.
-int putInPlace(const std::string& temp, const SaveTarget& target) {
-    if (temp == target.path.native()) return 0;
-    if (target.exists) return ::rename(temp.c_str(), target.path.c_str());
-    const int done = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.path.c_str(), RENAME_NOREPLACE);
-    // File systems that cannot promise this fall back to a plain rename.
-    if (done != 0 && errno == EINVAL) return ::rename(temp.c_str(), target.path.c_str());
-    return done;
-}
-
-}  // namespace
-
 void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
     filesChanged();
     if (picture.isNull()) throw HostError("There is no picture to save");
-    const SaveTarget target = saveTarget(toNative(path), path);
+    const SaveTarget target = saveTargetOf(toNative(path));
     if (pictures_) {
         pictures_->forget(target.path);
         pictures_->forget(toNative(path));
     }
     const QImage& image = *picture.image();
     if (image.width() <= 0 || image.height() <= 0) throw HostError("There is no picture to save");
-
-    // The file is written without a name where the file system allows, and named beside
-    // the target only once every byte is on disk, then renamed over it at once: a failed
-    // or killed write never harms the file it would have replaced, and one killed before
-    // the name leaves nothing. Names are used as raw bytes, which keeps names that are not
-    // valid UTF-8 exactly as they are.
-    const fs::path folder = target.path.has_parent_path() ? target.path.parent_path() : fs::path(".");
-    removeLeftovers(folder);
-    std::string temp;
-    int fd = anonymousFilesRefused ? -1 : ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    const bool anonymous = fd >= 0;
-    if (!anonymous && (anonymousFilesRefused || errno == EOPNOTSUPP || errno == EISDIR)) {
-        temp = (folder / (tempName() + "XXXXXX")).native();
-        fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    }
-    if (fd < 0) saveFailed(errno, path);
-    const FileDescriptor file(fd);
-    auto fail = [&](int err) {
-        if (!temp.empty()) ::unlink(temp.c_str());
-        saveFailed(err, path);
-    };
-    // Held until the file is in place: the mark that its writer is still at work.
-    if (::flock(fd, LOCK_EX) != 0) fail(errno);
-    step(seams::SaveStep::BeforeWrite, fd);
-    if (const int err = writeBitmap(fd, image)) fail(err);
-    mode_t mode = target.mode;
-    if (!target.exists) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) fail(errno);
-    step(seams::SaveStep::Synced, fd);
-    if (anonymous) {
-        temp = linkAnonymous(fd, folder, target);
-        if (temp.empty()) saveFailed(errno, path);
-    }
-    step(seams::SaveStep::Linked, fd);
-    if (putInPlace(temp, target) != 0) fail(errno);
-    step(seams::SaveStep::Renamed, fd);
-    // The new name on disk too, so that a power cut now finds the new file, not the old.
-    const FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) ::fsync(dir.get());
+    saveAtomically(target, [&](int fd) { return writeBitmap(fd, image); });
 }
-
-namespace seams {
-void setSaveStep(void (*hook)(SaveStep step, int fd)) { saveStep = hook; }
-void setAnonymousFilesRefused(bool refused) { anonymousFilesRefused = refused; }
-}  // namespace seams
 
 }  // namespace pictavo

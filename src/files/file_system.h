@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Files, folders and pictures on the real file system, in one of two path syntaxes. The
-// Qt host and the test host both hand the handlers one of these; what differs between
-// them (message boxes, dialog, cursor, clipboard, desktop) stays in Host.
+// Files, folders and pictures on the real file system, by native POSIX paths. The Qt host
+// and the test host both hand the handlers one of these; what differs between them
+// (message boxes, dialog, cursor, clipboard, desktop) stays in Host.
 
 #include <cstdint>
 #include <filesystem>
@@ -20,15 +20,12 @@
 
 namespace pictavo {
 
-enum class PathSyntax {
-    Posix,    // "/home/me/Pictures"; drives are mount points
-    Windows,  // "c:\WINDOWS"; drives are letters mapped onto folders
-};
+// The one separator of paths, inserted and tested by the handlers.
+inline constexpr char kPathSeparator = '/';
 
 struct Volume {
-    std::string drive;           // "c:" or "/media/usb"
-    std::filesystem::path root;  // the real folder behind the drive
-    std::string label;           // shown in the drive list
+    std::string drive;  // its mount point, as the drive list shows it: "/" or "/media/usb"
+    std::string label;  // shown in the drive list
 };
 
 class FileSystem {
@@ -36,8 +33,8 @@ public:
     // Fixed volumes, or a reader asked again each time the drive list reads the drives (so
     // that media mounted since start-up appear).
     using VolumeReader = std::function<std::vector<Volume>()>;
-    FileSystem(PathSyntax syntax, std::vector<Volume> volumes);
-    FileSystem(PathSyntax syntax, VolumeReader readVolumes);
+    explicit FileSystem(std::vector<Volume> volumes);
+    explicit FileSystem(VolumeReader readVolumes);
     FileSystem(const FileSystem&) = delete;
     FileSystem& operator=(const FileSystem&) = delete;
 
@@ -54,8 +51,8 @@ public:
     void Kill(const std::string& path);
 
     // The path separator, inserted and tested by the handlers.
-    [[nodiscard]] char Separator() const;
-    // Drive texts as the drive list's Drive property returns them ("c:" or "/").
+    [[nodiscard]] static constexpr char Separator() { return kPathSeparator; }
+    // Drive texts as the drive list's Drive property returns them ("/", "/media/usb").
     std::vector<std::string> Drives();
     // Display text of a drive in the drive list.
     std::string DriveLabel(const std::string& drive);
@@ -65,8 +62,12 @@ public:
     bool IsDriveText(const std::string& text);
     // The folder last opened on a drive (its root at first).
     std::string CurrentFolder(const std::string& drive);
+    // How a drive's text ("/", "/media/usb") is taken where a folder is asked for: the
+    // drive's current folder (as the Path of the folder list is set from the drive list),
+    // or the drive's root folder itself (a row of the folder list).
+    enum class DriveText { CurrentFolder, AsFolder };
     // Normalises a folder path and checks that it can be read; throws HostError if not.
-    std::string OpenFolder(const std::string& path);
+    std::string OpenFolder(const std::string& path, DriveText drive = DriveText::CurrentFolder);
     // Remembers an opened folder as its drive's current folder.
     void SetCurrentFolder(const std::string& path);
     // The chain from the drive root down to the folder itself, as full paths.
@@ -90,17 +91,14 @@ public:
     // it reads.
     void tellPictures(PicturePipeline* pictures) { pictures_ = pictures; }
 
-    // Host path to the real file-system path, and back.
+    // A path of the handlers as a file-system path, and back (normalised).
     [[nodiscard]] std::filesystem::path toNative(const std::string& hostPath) const;
     [[nodiscard]] std::vector<std::filesystem::path> toNative(const std::vector<std::string>& hostPaths) const;
     [[nodiscard]] std::string fromNative(const std::filesystem::path& native) const;
 
-    [[nodiscard]] PathSyntax syntax() const { return syntax_; }
-
 private:
     [[nodiscard]] const Volume* volumeOf(const std::string& hostPath) const;
     [[nodiscard]] const Volume* volumeByDrive(const std::string& drive) const;
-    [[nodiscard]] std::string rootText(const Volume& v) const;
     [[nodiscard]] std::string normalise(const std::string& hostPath) const;
 
     struct FolderScan {
@@ -115,7 +113,6 @@ private:
         ahead_.clear();
     }
 
-    PathSyntax syntax_;
     VolumeReader readVolumes_;
     std::vector<Volume> volumes_;
     std::map<std::string, std::string> currentFolders_;
@@ -125,20 +122,6 @@ private:
     ListingsAhead ahead_;
     PicturePipeline* pictures_ = nullptr;
 };
-
-namespace seams {
-// The steps of a save, each called with the file being written, so that a test can stop
-// the program there as a crash or a power cut would.
-enum class SaveStep {
-    BeforeWrite,  // the file is open (anonymous where the file system allows) and empty
-    Synced,       // every byte is written and on disk
-    Linked,       // the file has a name beside the target (the target itself when new)
-    Renamed,      // the file has replaced the target
-};
-void setSaveStep(void (*hook)(SaveStep step, int fd));
-// Saves as on a file system that has no anonymous files.
-void setAnonymousFilesRefused(bool refused);
-}  // namespace seams
 
 // The volumes a person uses on this Linux machine: the root file system and the mounted
 // removable media and other disks (under /media, /run/media and /mnt).

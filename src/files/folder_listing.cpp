@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "files/atomic_save.h"
 #include "files/natural_order.h"
 #include "files/wildcard.h"
 
@@ -32,7 +33,8 @@ FolderEntries readFolder(const fs::path& folder, const std::string& shownPath, s
     // Matching, keying and sorting a batch take about as long as reading the next one.
     constexpr std::size_t kBatch = 16384;
     FolderEntries entries;
-    std::future<NaturalRun> sorted;  // the batches so far, merged
+    std::vector<std::string> saveLeftovers;  // what killed saves left, for the next save here
+    std::future<NaturalRun> sorted;          // the batches so far, merged
     // One readdir; the type it reports tells folders apart, so only an entry of unknown
     // type or a symbolic link (followed, as a folder link opens as a folder) costs a stat.
     DIR* dir = ::opendir(folder.c_str());
@@ -42,7 +44,10 @@ FolderEntries readFolder(const fs::path& folder, const std::string& shownPath, s
         const dirent* entry = ::readdir(dir);
         if (!entry) break;
         const char* name = entry->d_name;
-        if (name[0] == '.') continue;  // hidden, and "." and ".."
+        if (name[0] == '.') {  // hidden, and "." and ".."
+            if (mayBeSaveLeftover(name)) saveLeftovers.emplace_back(name);
+            continue;
+        }
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
             struct stat st {};
@@ -53,6 +58,7 @@ FolderEntries readFolder(const fs::path& folder, const std::string& shownPath, s
             sorted = NaturalRun::sortAside(std::exchange(entries.files, {}), patterns, std::move(sorted));
     }
     const int err = errno;
+    if (err == 0) noteFolderRead(::dirfd(dir), std::move(saveLeftovers));
     ::closedir(dir);
     if (err != 0) throw HostError(reasonText({err, std::generic_category()}) + ": " + shownPath);
     // The last batch on this thread, then one merge with all before it.

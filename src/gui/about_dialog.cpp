@@ -22,8 +22,7 @@ AboutDialog::AboutDialog(Host& host, Runner run, const Units& units, QWidget* pa
     setWindowTitle(translatedQ(about::kTitle));
     setAccessibleName(translatedQ(about::kTitle));
     // A fixed dialog border: a title and a close control, no minimize or maximize.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(units.x(about::kClientWidth), units.y(about::kClientHeight));
 
     auto* frame = new QFrame(this);

@@ -3,8 +3,7 @@
 // The services that differ between the Qt desktop and the tests: the user (boxes, the
 // save dialog, the cursor), the clipboard, windows, the wall paper, the screen's units and
 // where the program starts. Files and folders are one real FileSystem, reached through
-// files(). Paths are the host's own text: POSIX paths on Linux, or "c:\..." on a host
-// with Windows syntax. File names keep their native bytes.
+// files(). Paths are native POSIX paths; file names keep their native bytes.
 
 #include <cstdint>
 #include <optional>
@@ -56,7 +55,7 @@ public:
     virtual bool ShowSave(SaveDialogState& dialog) = 0;
 
     // --- files ------------------------------------------------------------------------
-    // Files, folders and pictures, in this host's path syntax.
+    // Files, folders and pictures.
     [[nodiscard]] virtual FileSystem& files() = 0;
     // Every picture that comes in, from a file or the clipboard, and those decoded ahead.
     [[nodiscard]] virtual PicturePipeline& pictures() = 0;
@@ -65,8 +64,8 @@ public:
     // Twips per device pixel, from the screen's resolution (15 at 96 DPI).
     [[nodiscard]] virtual float TwipsPerPixelX() const = 0;
     [[nodiscard]] virtual float TwipsPerPixelY() const = 0;
-    // Where the program starts: "c:\" and "c:\WINDOWS\" on a host with Windows syntax; on
-    // Linux "/" and the user's pictures folder (the home folder where there is none).
+    // Where the program starts: "/" and the user's pictures folder (the home folder where
+    // there is none).
     virtual std::string StartDrive() = 0;
     virtual std::string StartFolder() = 0;
 

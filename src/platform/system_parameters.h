@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The desktop's wall-paper call. On Windows it is user32's SystemParametersInfoA; on Linux
-// the same values are served by the desktop's own persistent setting (GSettings on GNOME,
-// Cinnamon and MATE, xfconf on XFCE, Plasma's scripting on KDE, pcmanfm-qt on LXQt).
+// The desktop's wall-paper call, by value: served by the desktop's own persistent setting
+// (GSettings on GNOME, Cinnamon and MATE, xfconf on XFCE, Plasma's scripting on KDE,
+// pcmanfm-qt on LXQt).
 
 #include <string>
 #include <string_view>

@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-#ifndef _WIN32
 #include <sys/stat.h>
 
 #include <QDBusConnection>
@@ -264,4 +263,3 @@ int SystemParametersInfoA(unsigned action, unsigned /*param*/, const std::string
 }
 
 }  // namespace pictavo::os
-#endif

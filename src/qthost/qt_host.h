@@ -71,7 +71,7 @@ public:
 private:
     // The mounted volumes are read afresh whenever the drive list asks.
     PicturePipeline pictures_;
-    FileSystem files_{PathSyntax::Posix, FileSystem::VolumeReader(systemVolumes)};
+    FileSystem files_{FileSystem::VolumeReader(systemVolumes)};
     QPointer<QWidget> mainWindow_;
     std::map<std::string, WindowFactory> factories_;
     std::map<std::string, QPointer<QDialog>> open_;

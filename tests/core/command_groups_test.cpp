@@ -32,7 +32,7 @@ const Group kGroups[] = {
 TEST(CommandGroups, EachSwitchesItsCommandsInOrderAndNoOther) {
     for (const Group& g : kGroups) {
         SCOPED_TRACE(g.switched.front());
-        TestHost host(PathSyntax::Posix);
+        TestHost host;
         FormControls f(host);
         std::vector<Control*> all{&f.Timer1};
         for (Control* c : f.tabOrder()) all.push_back(c);

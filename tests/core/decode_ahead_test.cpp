@@ -12,6 +12,7 @@
 #include <fstream>
 #include <thread>
 
+#include "files/atomic_save.h"
 #include "form/rules.h"
 #include "imaging/picture_reader.h"
 #include "support/core_test.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The file services under the handlers: path syntax, Dir, FileLen, Kill, saving bitmaps,
+// The file services under the handlers: paths, Dir, FileLen, Kill, saving bitmaps,
 // telling whole JPEG files from cut ones, and the order and pattern of the file list.
 
 #include <gtest/gtest.h>
@@ -40,75 +40,64 @@ bool hasSaveLeftovers(const fs::path& folder) {
 
 }  // namespace
 
-// --- paths in Windows syntax --------------------------------------------------------------
+// --- paths ---------------------------------------------------------------------------------
 
-TEST(WindowsPaths, FoldersAreNormalisedTheWayTheFolderListShowsThem) {
-    TestHost host(PathSyntax::Windows);
-    fs::create_directories(host.root() / "c" / "WINDOWS" / "Web");
-    EXPECT_EQ(host.files().OpenFolder("c:\\WINDOWS\\"), "c:\\WINDOWS");
-    EXPECT_EQ(host.files().OpenFolder("C:\\WINDOWS"), "c:\\WINDOWS");
-    EXPECT_EQ(host.files().OpenFolder("c:\\WINDOWS\\Web\\..\\.\\"), "c:\\WINDOWS");
-    EXPECT_EQ(host.files().OpenFolder("c:\\..\\..\\WINDOWS"), "c:\\WINDOWS");
-    EXPECT_EQ(host.files().OpenFolder("c:\\"), "c:\\");
-    EXPECT_EQ(host.files().OpenFolder("D:\\"), "d:\\");
-    EXPECT_THROW(host.files().OpenFolder("c:\\NoSuchFolder"), HostError);
-    EXPECT_THROW(host.files().OpenFolder("x:\\"), HostError);  // a drive that is not ready
-    EXPECT_THROW(host.files().OpenFolder("q:\\"), HostError);  // no such drive
-    EXPECT_THROW(host.files().OpenFolder("WINDOWS"), HostError);
+TEST(Paths, FoldersAreNormalisedTheWayTheFolderListShowsThem) {
+    TestHost host;
+    const std::string start = host.hostPath(host.startFolder());
+    fs::create_directories(host.startFolder() / "Web");
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {start + "/", start}, {start + "/Web/.././", start}, {start + "//Web//", start + "/Web"}, {"/../..", "/"},
+        {"/", "/"},
+    };
+    for (const auto& [asked, opened] : cases) EXPECT_EQ(host.files().OpenFolder(asked), opened) << asked;
+    for (const std::string& bad : {start + "/NoSuchFolder", std::string("Pictures"), std::string()})
+        EXPECT_THROW(host.files().OpenFolder(bad), HostError) << bad;
 }
 
-TEST(WindowsPaths, DriveTextsAndCurrentFolders) {
-    TestHost host(PathSyntax::Windows);
-    EXPECT_EQ(host.files().DriveOf("C:\\WINDOWS\\a.jpg"), "c:");
-    EXPECT_EQ(host.files().DriveOf("d:"), "d:");
-    EXPECT_TRUE(host.files().IsDriveText("c:"));
-    EXPECT_FALSE(host.files().IsDriveText("c:\\"));
-    EXPECT_THROW((void)host.files().DriveOf("q:\\"), HostError);
+TEST(Paths, DriveTextsAndCurrentFolders) {
+    TestHost host;
+    const std::string usb = host.addDrive("usb", "USB");
+    const std::string trip = host.files().Join(usb, "trip");
+    fs::create_directory(trip);
+    // The deepest mount point holds a path; a name that only starts like one is not on it.
+    EXPECT_EQ(host.files().DriveOf(trip + "/a.jpg"), usb);
+    EXPECT_EQ(host.files().DriveOf(usb + "x/a.jpg"), "/");
+    EXPECT_EQ(host.files().DriveOf("/"), "/");
+    EXPECT_TRUE(host.files().IsDriveText(usb));
+    EXPECT_FALSE(host.files().IsDriveText(trip));
+    EXPECT_EQ(host.files().DriveLabel(usb), usb + " [USB]");
 
-    // Each drive remembers the folder last opened on it.
-    EXPECT_EQ(host.files().CurrentFolder("c:"), "c:\\");
-    host.files().SetCurrentFolder("c:\\WINDOWS\\");
-    EXPECT_EQ(host.files().CurrentFolder("c:"), "c:\\WINDOWS");
-    EXPECT_EQ(host.files().CurrentFolder("d:"), "d:\\");
-    EXPECT_EQ(host.files().OpenFolder("c:"), "c:\\WINDOWS");
-    // A remembered folder that has gone falls back to what is left of it.
-    fs::remove_all(host.root() / "c" / "WINDOWS");
-    EXPECT_EQ(host.files().CurrentFolder("c:"), "c:\\");
+    EXPECT_EQ(host.files().CurrentFolder(usb), usb);
+    host.files().SetCurrentFolder(trip + "/");
+    EXPECT_EQ(host.files().CurrentFolder(usb), trip);
+    EXPECT_EQ(host.files().OpenFolder(usb), trip);
+    // A remembered folder that has gone falls back to its drive's root.
+    fs::remove_all(trip);
+    EXPECT_EQ(host.files().CurrentFolder(usb), usb);
 }
 
-TEST(WindowsPaths, MapOntoTheDriveFoldersAndBack) {
-    TestHost host(PathSyntax::Windows);
-    const fs::path c = host.root() / "c";
-    EXPECT_EQ(fs::weakly_canonical(host.real("c:\\WINDOWS\\a.jpg")), fs::weakly_canonical(c / "WINDOWS" / "a.jpg"));
-    EXPECT_EQ(host.hostPath(c / "WINDOWS" / "a.jpg"), "c:\\WINDOWS\\a.jpg");
-    EXPECT_EQ(host.hostPath(c), "c:\\");
-    EXPECT_EQ(host.files().Join("c:\\", "a.bmp"), "c:\\a.bmp");
-    EXPECT_EQ(host.files().Join("c:\\WINDOWS", "a.bmp"), "c:\\WINDOWS\\a.bmp");
-    EXPECT_EQ(host.files().FolderChain("c:\\WINDOWS"), (std::vector<std::string>{"c:\\", "c:\\WINDOWS"}));
-}
-
-TEST(WindowsPaths, ParentOfADriveRootIsTheRootItself) {
-    // ".." at a drive's root stays on that drive: no path in Windows syntax
-    // may reach a file outside the folder that stands for the drive.
-    TestHost host(PathSyntax::Windows);
-    writeBytes(host.root() / "c" / "inside.jpg", "x");
-    writeBytes(host.root() / "outside.jpg", "x");
-    EXPECT_EQ(host.files().Dir("c:\\..\\inside.jpg"), "inside.jpg");
-    EXPECT_EQ(host.files().Dir("c:\\..\\outside.jpg"), "");
-    EXPECT_THROW(host.files().Kill("c:\\..\\outside.jpg"), HostError);
-    EXPECT_TRUE(fs::exists(host.root() / "outside.jpg"));
+TEST(Paths, JoinsAndChainsFromTheRoot) {
+    TestHost host;
+    const std::string usb = host.addDrive("usb", "USB");
+    EXPECT_EQ(host.files().Join("/", "a.bmp"), "/a.bmp");
+    EXPECT_EQ(host.files().Join(usb, "a.bmp"), usb + "/a.bmp");
+    EXPECT_EQ(host.files().FolderChain(usb + "/trip/.."), (std::vector<std::string>{usb}));
+    EXPECT_EQ(host.files().FolderChain(usb + "/trip"), (std::vector<std::string>{usb, usb + "/trip"}));
+    EXPECT_EQ(host.files().FolderChain("/tmp"), (std::vector<std::string>{"/", "/tmp"}));
+    EXPECT_EQ(host.hostPath(fs::path(usb) / "trip" / ""), usb + "/trip");
 }
 
 // --- Dir, FileLen, Kill --------------------------------------------------------------------
 
-class FileServices : public ::testing::TestWithParam<PathSyntax> {
+class FileServices : public ::testing::Test {
 protected:
-    TestHost host{GetParam()};
+    TestHost host;
     fs::path folder = host.startFolder();
     std::string at(const std::string& name) { return host.files().Join(host.hostPath(folder), name); }
 };
 
-TEST_P(FileServices, DirNamesOnlyNormalFiles) {
+TEST_F(FileServices, DirNamesOnlyNormalFiles) {
     writeBytes(folder / "a.jpg", "x");
     writeBytes(folder / ".hidden.jpg", "x");
     fs::create_directory(folder / "sub.jpg");
@@ -119,7 +108,7 @@ TEST_P(FileServices, DirNamesOnlyNormalFiles) {
     EXPECT_EQ(host.files().Dir(at("a.jpg") + host.files().Separator() + "b.jpg"), "");  // a file is no folder
 }
 
-TEST_P(FileServices, FileLenCountsBytesBeyondTwoGigabytes) {
+TEST_F(FileServices, FileLenCountsBytesBeyondTwoGigabytes) {
     writeBytes(folder / "five.jpg", "12345");
     EXPECT_EQ(host.files().FileLen(at("five.jpg")), 5);
     // A sparse file costs nothing on disk.
@@ -129,7 +118,7 @@ TEST_P(FileServices, FileLenCountsBytesBeyondTwoGigabytes) {
     EXPECT_THROW((void)host.files().FileLen(at("missing.jpg")), HostError);
 }
 
-TEST_P(FileServices, KillDeletesFilesOnly) {
+TEST_F(FileServices, KillDeletesFilesOnly) {
     writeBytes(folder / "a.jpg", "x");
     fs::create_directory(folder / "sub.jpg");
     host.files().Kill(at("a.jpg"));
@@ -141,7 +130,7 @@ TEST_P(FileServices, KillDeletesFilesOnly) {
 
 // --- saving bitmaps ------------------------------------------------------------------------
 
-TEST_P(FileServices, SavePictureWritesABitmapWhateverTheName) {
+TEST_F(FileServices, SavePictureWritesABitmapWhateverTheName) {
     writePicture(folder / "old.jpg", 8, 8);
     host.files().SavePicture(solidPicture(20, 10, 0x20a040), at("old.jpg"));
     const std::string bytes = readBytes(folder / "old.jpg");
@@ -154,7 +143,7 @@ TEST_P(FileServices, SavePictureWritesABitmapWhateverTheName) {
     EXPECT_FALSE(hasSaveLeftovers(folder));
 }
 
-TEST_P(FileServices, AFailedSaveLeavesTheOldFileAndNoLeftovers) {
+TEST_F(FileServices, AFailedSaveLeavesTheOldFileAndNoLeftovers) {
     writeBytes(folder / "keep.bmp", "old contents");
     fs::create_directory(folder / "dir.bmp");
     writeBytes(folder / "dir.bmp" / "inner.jpg", "x");
@@ -171,7 +160,7 @@ TEST_P(FileServices, AFailedSaveLeavesTheOldFileAndNoLeftovers) {
     EXPECT_FALSE(hasSaveLeftovers(folder));
 }
 
-TEST_P(FileServices, SaveIntoAReadOnlyFolderFailsCleanly) {
+TEST_F(FileServices, SaveIntoAReadOnlyFolderFailsCleanly) {
     const PermissionsEnforced enforced;
     if (!enforced.active()) GTEST_SKIP() << "permission checks cannot be enforced here";
     writeBytes(folder / "keep.bmp", "old contents");
@@ -180,9 +169,6 @@ TEST_P(FileServices, SaveIntoAReadOnlyFolderFailsCleanly) {
     fs::permissions(folder, fs::perms::owner_all);
     EXPECT_EQ(readBytes(folder / "keep.bmp"), "old contents");
 }
-
-INSTANTIATE_TEST_SUITE_P(BothSyntaxes, FileServices, ::testing::Values(PathSyntax::Posix, PathSyntax::Windows),
-                         pictavo::test::syntaxName);
 
 // --- whole and cut JPEG files --------------------------------------------------------------
 

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "commands/commands.h"
+#include "files/atomic_save.h"
 #include "files/natural_order.h"
 #include "files/wildcard.h"
 #include "imaging/picture_reader.h"
@@ -79,14 +80,14 @@ bool refused(const std::string& bytes) {
 // --- special entries and files that change while they are read -------------------------------
 
 TEST(PictureReader, AFifoNamedLikeAPictureIsRefusedWithoutWaitingForAWriter) {
-    TestHost host(PathSyntax::Posix);
+    TestHost host;
     const fs::path fifo = host.startFolder() / "x.jpg";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     EXPECT_EQ(loadInChild([&] { (void)PicturePipeline().open(fifo); }), Ended::Refused);
 }
 
 TEST(PictureReader, DevicesFoldersAndBrokenLinksAreRefused) {
-    TestHost host(PathSyntax::Posix);
+    TestHost host;
     const fs::path d = host.startFolder();
     fs::create_symlink("/dev/zero", d / "zero.jpg");
     fs::create_symlink("loop.jpg", d / "loop.jpg");
@@ -111,7 +112,7 @@ struct ReadHook {
 }  // namespace
 
 TEST(PictureReader, AFileThatShrinksGrowsOrChangesDuringTheReadIsRefusedNotMisread) {
-    TestHost host(PathSyntax::Posix);
+    TestHost host;
     const fs::path d = host.startFolder();
     const std::string whole = test::pictureBytes("jpg", 400, 300);
     changing = d / "p.jpg";
@@ -229,7 +230,7 @@ TEST(NameMatching, AgreesWithTheReferenceOnEveryShortPatternAndName) {
 }
 
 TEST(NameMatching, NamesThatBeginWithAStarAreListed) {
-    TestHost host(PathSyntax::Posix);
+    TestHost host;
     const fs::path d = host.startFolder();
     for (const char* name : {"*new*.jpg", "*.JPG", "**.gif", "a*b?.bmp", "plain.jpg"}) writePicture(d / name, 4, 4);
     EXPECT_EQ(host.files().Files(host.hostPath(d), "*.jpg*;*.bmp*;*.gif*"),
@@ -272,7 +273,7 @@ std::map<std::string, std::string> regularFiles(const fs::path& folder) {
 }  // namespace
 
 TEST(HostileFolder, EveryEntryEndsInAPictureOrTheOneMessageAndNoFileChanges) {
-    FormFixture f(PathSyntax::Posix);
+    FormFixture f;
     const fs::path folder = f.host.startFolder();
     const std::vector<HostileEntry> entries = test::makeHostileFolder(folder);
     const auto before = regularFiles(folder);
@@ -314,7 +315,7 @@ TEST(HostileFolder, EveryEntryEndsInAPictureOrTheOneMessageAndNoFileChanges) {
 // --- the outside world changing between the listing and the click ----------------------------
 
 TEST(OutsideWorld, RenamedOrSwappedForAFifoAfterTheListingEndsInTheMessage) {
-    FormFixture f(PathSyntax::Posix);
+    FormFixture f;
     const fs::path d = f.host.startFolder();
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) writePicture(d / name, 8, 8);
     f.start({});
@@ -333,7 +334,7 @@ TEST(OutsideWorld, RenamedOrSwappedForAFifoAfterTheListingEndsInTheMessage) {
 }
 
 TEST(OutsideWorld, TheShownFolderRemovedThenAClickEndsInMessagesNotACrash) {
-    FormFixture f(PathSyntax::Posix);
+    FormFixture f;
     const fs::path d = f.host.startFolder() / "gone";
     fs::create_directory(d);
     writePicture(d / "a.jpg", 8, 8);
@@ -369,7 +370,7 @@ TEST(OutsideWorld, TheWallPaperIsNeverSetToAFileThatIsGoneOrNotRegular) {
 }
 
 TEST(OutsideWorld, TheShownFileDeletedBeforeSaveOrDeleteEndsInWhatTheCommandsSay) {
-    FormFixture f(PathSyntax::Posix);
+    FormFixture f;
     const fs::path d = f.host.startFolder();
     writePicture(d / "a.jpg", 8, 8);
     writePicture(d / "b.jpg", 8, 8);

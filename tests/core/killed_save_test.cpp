@@ -15,6 +15,7 @@
 #include <set>
 #include <thread>
 
+#include "files/atomic_save.h"
 #include "files/file_system.h"
 #include "support/private_mount.h"
 #include "support/test_host.h"
@@ -49,7 +50,7 @@ void killAtStep(SaveStep step, int fd) {
     if (static_cast<int>(gKillAt) == static_cast<int>(step) + (step == SaveStep::BeforeWrite ? 0 : 1)) killHere();
 }
 
-FileSystem posixFiles() { return FileSystem(PathSyntax::Posix, std::vector<Volume>{{"/", "/", ""}}); }
+FileSystem posixFiles() { return FileSystem(std::vector<Volume>{{"/", ""}}); }
 
 // Saves in a child process that kills itself at `at`; false when it ended otherwise.
 bool saveKilled(const Picture& picture, const fs::path& target, KillAt at, bool anonymous) {
@@ -203,6 +204,65 @@ TEST(KilledSave, WhatWasLeftOnAFullDiskMakesRoomForTheNextSave) {
     });
     if (!run.mounted) GTEST_SKIP() << "cannot mount a small disk here: " << run.output;
     EXPECT_EQ(run.output, "|BM|.pictavo-save-1-Ab12Cd|photo.bmp");
+}
+
+// A save does not read its folder for what killed saves left where the program listed that
+// folder: the listing met every name. A folder not listed is read only up to a bound.
+TEST(KilledSave, AListingTellsTheNextSaveWhatWasLeftWithoutAFolderRead) {
+    constexpr long kBound = 4096;  // entries a save may read of a folder not listed
+    struct Case {
+        const char* label;
+        int files;    // besides the temporaries
+        bool listed;  // the program listed the folder before the save
+        bool leftoverAfterListing;
+        long read;  // entries the save reads; -1: all of them
+        bool removed;
+    };
+    const Case cases[] = {
+        {"small, listed", 20, true, false, 0, true},
+        {"small, not listed", 20, false, false, -1, true},
+        {"beyond the bound, listed", 6000, true, false, 0, true},
+        {"beyond the bound, not listed", 6000, false, false, kBound, false},
+        {"left after the listing", 20, true, true, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const TempDir dir;
+        const fs::path d = dir.path();
+        writeBytes(d / "IMG_0.jpg", "");
+        for (int i = 1; i < c.files; ++i)
+            fs::create_hard_link(d / "IMG_0.jpg", d / ("IMG_" + std::to_string(i) + ".jpg"));
+        const std::string gone = ".pictavo-save-4194305-Ab12Cd";
+        const std::string alive = ".pictavo-save-" + std::to_string(::getpid()) + "-Ab12Cd";
+        const std::string nearMiss = ".pictavo-save-4194305-Ab12Cd~";
+        for (const auto& name : {alive, nearMiss}) writeBytes(d / name, "bytes");
+        if (!c.leftoverAfterListing) writeBytes(d / gone, "bytes");
+        FileSystem files = posixFiles();
+        if (c.listed) {
+            EXPECT_EQ(files.Files(d.native(), "*.jpg").size(), static_cast<std::size_t>(c.files));
+        }
+        if (c.leftoverAfterListing) writeBytes(d / gone, "bytes");
+
+        const long long before = seams::leftoverEntriesRead();
+        files.SavePicture(solidPicture(2, 2), (d / "saved.bmp").native());
+        const long long read = seams::leftoverEntriesRead() - before;
+        // -1: the whole folder, its names with ".", ".." and the three temporaries.
+        EXPECT_EQ(read, c.read >= 0 ? c.read : c.files + 5);
+        if (c.read != kBound) {  // which entries come first is the file system's choice
+            EXPECT_EQ(!fs::exists(d / gone), c.removed);
+        }
+        EXPECT_TRUE(fs::exists(d / alive));
+        EXPECT_TRUE(fs::exists(d / nearMiss));
+
+        // Whatever stayed, the save after the next listing removes, still without a read.
+        (void)files.Files(d.native(), "*.jpg");
+        const long long listedBefore = seams::leftoverEntriesRead();
+        files.SavePicture(solidPicture(2, 2), (d / "saved.bmp").native());
+        EXPECT_EQ(seams::leftoverEntriesRead(), listedBefore);
+        EXPECT_FALSE(fs::exists(d / gone));
+        EXPECT_TRUE(fs::exists(d / alive));
+        EXPECT_TRUE(fs::exists(d / nearMiss));
+    }
 }
 
 }  // namespace

@@ -79,7 +79,7 @@ TEST(ListingAhead, ServesTheFirstListingOnlyAndNothingTheProgramChangedSince) {
          false},
     };
     for (const auto& c : cases) {
-        TestHost host(pictavo::PathSyntax::Posix);
+        TestHost host;
         const fs::path folder = host.root() / "Pictures";
         fs::create_directories(folder / "trips");
         for (const char* name : {"a10.jpg", "a9.jpg", "b.bmp", "notes.txt"}) touch(folder / name);
@@ -106,7 +106,7 @@ TEST(ListingAhead, ServesTheFirstListingOnlyAndNothingTheProgramChangedSince) {
 }
 
 TEST(ListingAhead, AFolderThatCannotBeReadIsReportedByTheReadThatNeedsIt) {
-    TestHost host(pictavo::PathSyntax::Posix);
+    TestHost host;
     const fs::path missing = host.root() / "gone";
     pictavo::ListingsAhead listings(kPattern);
     listings.add(missing);

@@ -59,7 +59,7 @@ TEST(NaturalKeys, SortLikeTheComparison) {
 
 class FolderReads : public ::testing::Test {
 protected:
-    TestHost host{pictavo::PathSyntax::Posix};
+    TestHost host;
     fs::path folder = host.root() / "f";
     std::string at() const { return host.hostPath(folder); }
     const char* pattern = "*.jpg*;*.bmp*;*.gif*";
@@ -125,7 +125,7 @@ QImage saveAndRead(TestHost& host, const QImage& image, std::string* bytes = nul
 }
 
 TEST(BitmapWriter, EveryPixelOfOddWidthsAndEveryFormat) {
-    TestHost host(pictavo::PathSyntax::Posix);
+    TestHost host;
     for (int width : {1, 2, 3, 5, 301}) {
         QImage image(width, 7, QImage::Format_RGB32);
         for (int y = 0; y < image.height(); ++y)

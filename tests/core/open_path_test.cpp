@@ -13,13 +13,13 @@
 
 namespace {
 
-class OpenWith : public ::testing::TestWithParam<PathSyntax> {
+class OpenWith : public ::testing::Test {
 protected:
-    FormFixture f{GetParam()};
+    FormFixture f;
     void SetUp() override { fs::create_directories(otherFolder()); }
-    bool windows() const { return GetParam() == PathSyntax::Windows; }
-    // A folder on the second drive (Windows) or beside the start folder (POSIX).
-    fs::path otherFolder() const { return windows() ? f.host.root() / "d" / "trip" : f.host.root() / "trip"; }
+    // A folder on a second drive.
+    std::string usb = f.host.addDrive("usb", "USB");
+    fs::path otherFolder() const { return fs::path(usb) / "trip"; }
     std::string opened(const fs::path& real) {
         std::string why;
         f.form->dispatch([&] { why = openStartPath(f.c(), f.host.hostPath(real)); });
@@ -27,13 +27,13 @@ protected:
     }
 };
 
-TEST_P(OpenWith, AFolderOpensWithItsDriveAndFolderListsFollowing) {
+TEST_F(OpenWith, AFolderOpensWithItsDriveAndFolderListsFollowing) {
     writePicture(otherFolder() / "b.jpg", 4, 4);
     writePicture(otherFolder() / "a.gif", 4, 4);
     f.start({"home.bmp"});
     EXPECT_EQ(opened(otherFolder()), "");
     auto& c = f.c();
-    EXPECT_EQ(c.drvList.drive(), windows() ? "d:" : "/");
+    EXPECT_EQ(c.drvList.drive(), usb);
     EXPECT_EQ(c.dirList.path(), f.host.hostPath(otherFolder()));
     EXPECT_TRUE(c.dirList.rows().back().open);
     EXPECT_EQ(c.filList.names(), (std::vector<std::string>{"a.gif", "b.jpg"}));
@@ -43,7 +43,7 @@ TEST_P(OpenWith, AFolderOpensWithItsDriveAndFolderListsFollowing) {
     EXPECT_TRUE(f.host.messages.empty());
 }
 
-TEST_P(OpenWith, APictureIsShownAsAClickOnItsNameWould) {
+TEST_F(OpenWith, APictureIsShownAsAClickOnItsNameWould) {
     for (const char* n : {"1.jpg", "2.bmp", "3.jpg"}) writePicture(otherFolder() / n, 8, 6);
     f.start({"home.bmp"});
     EXPECT_EQ(opened(otherFolder() / "2.bmp"), "");
@@ -59,7 +59,7 @@ TEST_P(OpenWith, APictureIsShownAsAClickOnItsNameWould) {
     EXPECT_TRUE(f.host.messages.empty());
 }
 
-TEST_P(OpenWith, WhatCannotBeOpenedLeavesTheNormalStartAndSaysWhyInTheWindow) {
+TEST_F(OpenWith, WhatCannotBeOpenedLeavesTheNormalStartAndSaysWhyInTheWindow) {
     writeBytes(otherFolder() / "notes.txt", "text");
     writeBytes(otherFolder() / "broken.jpg", "not a picture");
     f.start({"home.bmp"});
@@ -86,7 +86,7 @@ TEST_P(OpenWith, WhatCannotBeOpenedLeavesTheNormalStartAndSaysWhyInTheWindow) {
 
 // What a file manager hands over for the types the desktop entry claims: names the list's
 // pattern leaves out are shown all the same, and the list keeps its pattern.
-TEST_P(OpenWith, APictureTheListLeavesOutIsShownWithItsPathAndSize) {
+TEST_F(OpenWith, APictureTheListLeavesOutIsShownWithItsPathAndSize) {
     writePicture(otherFolder() / "listed.jpg", 4, 4);
     writePicture(otherFolder() / "scan.bmp", 7, 5);
     fs::rename(otherFolder() / "scan.bmp", otherFolder() / "scan.dib");
@@ -119,7 +119,7 @@ TEST_P(OpenWith, APictureTheListLeavesOutIsShownWithItsPathAndSize) {
     EXPECT_EQ(c.lstCnt.text(), "1/1");
 }
 
-TEST_P(OpenWith, DeletingAPictureTheListLeavesOutKeepsTheCount) {
+TEST_F(OpenWith, DeletingAPictureTheListLeavesOutKeepsTheCount) {
     writePicture(otherFolder() / "listed.jpg", 4, 4);
     writePicture(otherFolder() / "beach.jpeg", 4, 4);
     f.start({"home.bmp"});
@@ -131,10 +131,7 @@ TEST_P(OpenWith, DeletingAPictureTheListLeavesOutKeepsTheCount) {
     EXPECT_EQ(f.c().lstCnt.text(), "0/1");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSyntaxes, OpenWith, ::testing::Values(PathSyntax::Posix, PathSyntax::Windows), syntaxName);
-
-TEST(OpenWith, ANameThatIsNotUtf8IsOpenedByItsBytes) {
-    FormFixture f;
+TEST_F(OpenWith, ANameThatIsNotUtf8IsOpenedByItsBytes) {
     const fs::path folder = f.host.root() / "odd";
     fs::create_directories(folder);
     writePicture(folder / "x.jpg", 5, 3);

@@ -16,7 +16,7 @@ namespace {
 
 class AboutTest : public ::testing::Test {
 protected:
-    TestHost host{PathSyntax::Posix};
+    TestHost host;
     int runs = 0;
     gui::AboutDialog about{host,
                            [this](const std::function<void()>& event) {

@@ -48,7 +48,7 @@ inline void settle() {
 
 class GuiTest : public ::testing::Test {
 protected:
-    TestHost host{PathSyntax::Posix};
+    TestHost host;
     Form1 form{host};
     std::unique_ptr<gui::MainWindow> window;
 

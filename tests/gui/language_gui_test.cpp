@@ -32,7 +32,7 @@ TEST(LanguageGui, TitlesAndQtsButtonsFollowTheLanguage) {
                           Case{Language::English, "Version information", "Save bitmap", "Cancel"}}) {
         const InLanguage installed(c.language);
         SCOPED_TRACE(c.aboutTitle);
-        TestHost testHost{PathSyntax::Posix};
+        TestHost testHost;
         gui::AboutDialog about{testHost, [](const std::function<void()>& event) { event(); }, gui::Units{}};
         EXPECT_EQ(about.windowTitle(), QString::fromUtf8(c.aboutTitle));
         EXPECT_EQ(about.accessibleName(), QString::fromUtf8(c.aboutTitle));

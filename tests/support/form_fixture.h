@@ -15,7 +15,7 @@ namespace pictavo::test {
 
 class FormFixture {
 public:
-    explicit FormFixture(PathSyntax syntax = PathSyntax::Posix) : host(syntax) {}
+    FormFixture() = default;
 
     // Writes the pictures (name and size in pixels) into the start folder, then starts.
     void start(const std::vector<std::string>& names, int width = 40, int height = 30) {

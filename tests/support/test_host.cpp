@@ -34,30 +34,30 @@ TempDir::~TempDir() {
 }
 
 namespace {
-std::vector<Volume> volumesFor(PathSyntax syntax, const fs::path& root) {
-    if (syntax == PathSyntax::Windows) {
-        fs::create_directories(root / "c" / "WINDOWS");
-        fs::create_directories(root / "d");
-        return {{"c:", root / "c", "SYSTEM"}, {"d:", root / "d", "DATA"}, {"x:", root / "x-not-ready", ""}};
-    }
+std::vector<Volume> volumesFor(const fs::path& root) {
     fs::create_directories(root / "Pictures");
-    return {{"/", "/", "File System"}, {"/media/pictavo-offline", "/media/pictavo-offline", "offline"}};
+    return {{"/", "File System"}, {"/media/pictavo-offline", "offline"}};
 }
 }  // namespace
 
-TestHost::TestHost(PathSyntax syntax) : files_(syntax, volumesFor(syntax, temp_.path())) {
+TestHost::TestHost()
+    : volumes_(volumesFor(temp_.path())), files_(FileSystem::VolumeReader([this] { return volumes_; })) {
     files_.tellPictures(&pictures_);
 }
 
-fs::path TestHost::startFolder() const {
-    return syntax() == PathSyntax::Windows ? temp_.path() / "c" / "WINDOWS" : temp_.path() / "Pictures";
+std::string TestHost::addDrive(const std::string& name, const std::string& label) {
+    const fs::path mount = temp_.path() / name;
+    fs::create_directories(mount);
+    volumes_.push_back({mount.native(), label});
+    files_.Drives();
+    return mount.native();
 }
 
-std::string TestHost::StartDrive() { return syntax() == PathSyntax::Windows ? "c:\\" : "/"; }
+fs::path TestHost::startFolder() const { return temp_.path() / "Pictures"; }
 
-std::string TestHost::StartFolder() {
-    return syntax() == PathSyntax::Windows ? "c:\\WINDOWS\\" : startFolder().native();
-}
+std::string TestHost::StartDrive() { return "/"; }
+
+std::string TestHost::StartFolder() { return startFolder().native(); }
 
 MsgResult TestHost::MsgBox(const std::string& prompt, MsgFlags flags, const std::optional<std::string>& title) {
     messages.push_back({prompt, flags, title});

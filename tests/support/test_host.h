@@ -43,15 +43,16 @@ struct MsgBoxCall {
 
 class TestHost : public Host {
 public:
-    // Posix: drives "/" and "/media/pictavo-offline" (never ready); the program starts in
-    // <temp>/Pictures. Windows: "c:" and "d:" are folders inside the temporary folder,
-    // "x:" is never ready; the program starts on "c:\" and "c:\WINDOWS\".
-    explicit TestHost(PathSyntax syntax);
+    // Drives "/" and "/media/pictavo-offline" (never ready); the program starts in
+    // <temp>/Pictures.
+    TestHost();
+    // One more drive, as a mounted volume would be: the folder <temp>/<name>. Returns its
+    // drive text.
+    std::string addDrive(const std::string& name, const std::string& label);
 
-    // The real folder behind a path in this host's syntax, and back.
+    // A path of the handlers as a file-system path, and back (normalised).
     [[nodiscard]] std::filesystem::path real(const std::string& hostPath) const { return files_.toNative(hostPath); }
     [[nodiscard]] std::string hostPath(const std::filesystem::path& native) const { return files_.fromNative(native); }
-    [[nodiscard]] PathSyntax syntax() const { return files_.syntax(); }
     [[nodiscard]] const std::filesystem::path& root() const { return temp_.path(); }
     // The folder the program starts in, as a real path.
     [[nodiscard]] std::filesystem::path startFolder() const;
@@ -111,6 +112,7 @@ public:
 private:
     TempDir temp_;
     PicturePipeline pictures_;
+    std::vector<Volume> volumes_;
     FileSystem files_;
 };
 
@@ -118,11 +120,6 @@ private:
 // name's extension asks for ("jpg", "bmp"; "gif" writes a small fixed GIF).
 // A picture of one colour, made in memory.
 Picture solidPicture(int width, int height, unsigned rgb = 0xc80a0a);
-
-// Test names for tests that run in both path syntaxes.
-inline const char* syntaxName(const ::testing::TestParamInfo<PathSyntax>& info) {
-    return info.param == PathSyntax::Posix ? "Posix" : "Windows";
-}
 
 // The home trash of the test run (under the XDG_DATA_HOME that the test main sets).
 std::filesystem::path homeTrash();

@@ -243,7 +243,10 @@ std::vector<std::pair<std::string, std::string>> hostileContents() {
     out.emplace_back("whole GIF of LZW minimum code size 8", gifFrame(1, 1, 8, std::string("\x00\x01\x04\x04", 4)));
     out.emplace_back("GIF of LZW minimum code size 0", gifFrame(1, 1, 0));
     out.emplace_back("GIF of LZW minimum code size 1", gifFrame(1, 1, 1));
-    out.emplace_back("GIF of LZW minimum code size 9", gifFrame(1, 1, 9));
+    // Clear, colour 0, end, in codes one bit wider than the minimum.
+    out.emplace_back("whole GIF of LZW minimum code size 9", gifFrame(1, 1, 9, std::string("\x00\x02\x10\x20", 4)));
+    out.emplace_back("whole GIF of LZW minimum code size 11",
+                     gifFrame(1, 1, 11, std::string("\x00\x08\x00\x01\x08", 5)));
     out.emplace_back("GIF of LZW minimum code size 12", gifFrame(1, 1, 12));
     out.emplace_back("BMP of negative width", bitmapHeader(-40, 30, 24, 0, 54) + std::string(3600, '\x7f'));
     out.emplace_back("BMP of negative height (top-down)", bitmapHeader(40, -30, 24, 0, 54) + std::string(3600, '\x7f'));

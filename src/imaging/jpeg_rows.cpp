@@ -378,8 +378,10 @@ void decodeRows(Decoder& d) {
         // The last strip is reported only once the rest of the file proves whole.
         if (top + count < height && !d.keepGoing(d.inOrder ? int(top + count) : 0)) return;
     }
-    jpeg_finish_decompress(&info);
+    // A file of several scans was read to its end by jpeg_start_decompress; asked before
+    // jpeg_finish_decompress frees what the scans gave.
     if (d.multipleScans && !scansComplete(d)) fail(d, "The picture file is truncated");
+    jpeg_finish_decompress(&info);
     d.finished = true;
 }
 

@@ -4,6 +4,7 @@
 #include <QRgb>
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>  // jpeglib.h uses FILE without including it
 #include <cstring>
 #include <exception>
@@ -33,6 +34,15 @@ constexpr J_COLOR_SPACE kRgb32Space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_
 // that a report, which may wake the window, stands for enough work to be worth painting.
 constexpr int kStripRows = 16;
 constexpr int kStripPixels = 128 * 1024;
+
+// A progressive file may repeat scans without end, each a pass over every block: 100,000
+// scans of 16 bytes keep a core busy for seconds and show nothing better. Real encoders
+// write at most a few dozen; 500 is the limit libjpeg-turbo's own decoders apply
+// (djpeg -maxscans, TurboJPEG's TJFLAG_LIMITSCANS).
+constexpr int kScanLimit = 500;
+
+// The most stray bytes between segments taken for a writer's leftovers.
+constexpr int kJunkBytes = 16;
 
 // How the stored picture is turned to be shown: the shown (x, y) is taken from the stored
 // column u and row v below, where (u, v) = swap ? (y, x) : (x, y) and each is counted
@@ -141,10 +151,19 @@ struct JpegRows::Decoder {
     uchar* strip = nullptr;    // a strip of stored rows, for a turned picture
     int stripRows = 0;
     bool inOrder = false;
+    bool multipleScans = false;
     bool cmyk = false;
     bool finished = false;
     bool stopped = false;
     std::exception_ptr thrown;
+
+    // What the scans read so far gave, for a file of several scans.
+    int scansSeen = 0;
+    std::uint64_t firstScanned[MAX_COMPONENTS]{};  // coefficients whose first scan was read, a bit each
+    bool endMissing = false;                       // the data ran out without an end marker
+    // The first stored row whose data an arithmetic-coded scan did not hold (see below);
+    // from it on every row must be of one colour.
+    JDIMENSION flatFrom = JDIMENSION(-1);
 
     ~Decoder() { jpeg_destroy_decompress(&info); }
 
@@ -174,21 +193,98 @@ Decoder& decoderOf(j_common_ptr info) { return *static_cast<Decoder*>(info->clie
     std::longjmp(d.jump, 1);
 }
 
+[[noreturn]] void fail(Decoder& d, const char* message) {
+    std::snprintf(d.message, sizeof d.message, "%s", message);
+    std::longjmp(d.jump, 1);
+}
+
 // Warnings are libjpeg's word for data it could not decode: it goes on with grey or
-// garbage rows. After the header that is a failure; in the header itself (stray bytes
-// between segments, an unknown JFIF revision) the picture is still whole.
+// garbage rows. After the header that is a failure; in the header itself (an unknown JFIF
+// revision) the picture is still whole, and so it is with a few stray bytes between
+// segments anywhere. The end of the data without an end marker is judged once the rows are read:
+// a file that lacks only its end marker is whole.
 void onMessage(j_common_ptr info, int level) {
     if (level >= 0) return;  // trace messages
     ++info->err->num_warnings;
     const int code = info->err->msg_code;
-    if (!decoderOf(info).warningsFail || code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM) return;
+    Decoder& d = decoderOf(info);
+    if (code == JWRN_JPEG_EOF) {
+        d.endMissing = true;
+        return;
+    }
+    // A few stray bytes are a writer's leftovers; many after a scan are its data, left over by
+    // a decode that lost its way in damaged codes.
+    const bool junk = code == JWRN_EXTRANEOUS_DATA && info->err->msg_parm.i[0] <= kJunkBytes;
+    if (!d.warningsFail || code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || junk) return;
     onError(info);
 }
 
-// Called while a file of several scans is read in whole, before any row can be had.
+// The arithmetic decoder fills with zeros once it meets a marker, without a word: that is
+// how a whole scan's last bytes are written (trailing zeros are left out), but also what
+// a scan cut short reads. Zeros decode to what was most likely so far, which for the
+// rest of a picture whose data is left out is only a flat area: every stored row below
+// the one where a marker was met must be of one colour. Restart markers belong to the
+// data.
+void noteMarkerInData(Decoder& d) {
+    const jpeg_decompress_struct& info = d.info;
+    const int marker = info.unread_marker;
+    if (!info.arith_code || marker == 0 || (marker >= JPEG_RST0 && marker <= JPEG_RST0 + 7)) return;
+    const JDIMENSION rowsPerIMCU = JDIMENSION(info.max_v_samp_factor * DCTSIZE);
+    // Rows of the iMCU row after the one just read may still hold its last blocks, once
+    // smoothed: counted from the one after.
+    d.flatFrom = std::min(d.flatFrom, (info.input_iMCU_row + 1) * rowsPerIMCU);
+}
+
+// Each scan's first pass over a coefficient may come once: a repeat is no picture data, only
+// work (libjpeg warns of any other repeat itself).
+void noteScan(Decoder& d) {
+    const jpeg_decompress_struct& info = d.info;
+    if (info.input_scan_number > kScanLimit) fail(d, "The picture has too many scans");
+    if (info.Ah != 0) return;
+    const int from = info.progressive_mode ? info.Ss : 0;
+    const int to = info.progressive_mode ? info.Se : DCTSIZE2 - 1;
+    const std::uint64_t band =
+        (to >= 63 ? ~std::uint64_t(0) : (std::uint64_t(1) << (to + 1)) - 1) & ~((std::uint64_t(1) << from) - 1);
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        std::uint64_t& given = d.firstScanned[info.cur_comp_info[i]->component_index];
+        if (given & band) fail(d, "The picture data repeats a scan");
+        given |= band;
+    }
+}
+
+// Called while a file of several scans is read in whole, before any row can be had: at
+// each scan's start and after each row of blocks.
 void onProgress(j_common_ptr info) {
     Decoder& d = decoderOf(info);
+    if (d.info.input_scan_number != d.scansSeen) {
+        d.scansSeen = d.info.input_scan_number;
+        noteScan(d);
+    }
+    noteMarkerInData(d);
     if (!d.keepGoing(0)) std::longjmp(d.jump, 1);
+}
+
+// Whether every coefficient of every component came at full precision: a file of several
+// scans that ends early or leaves a scan out leaves part of its picture grey or blurred.
+bool scansComplete(const Decoder& d) {
+    const jpeg_decompress_struct& info = d.info;
+    for (int c = 0; c < info.num_components; ++c) {
+        if (!info.progressive_mode) {
+            if (d.firstScanned[c] != ~std::uint64_t(0)) return false;
+            continue;
+        }
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (info.coef_bits[c][k] != 0) return false;
+    }
+    return true;
+}
+
+bool oneColour(const uchar* row, JDIMENSION width) {
+    quint32 first = 0;
+    std::memcpy(&first, row, 4);
+    for (JDIMENSION x = 1; x < width; ++x)
+        if (std::memcmp(row + std::size_t(x) * 4, &first, 4) != 0) return false;
+    return true;
 }
 
 // Runs one step of libjpeg work; false when libjpeg gave up or the caller stopped it.
@@ -268,6 +364,12 @@ void decodeRows(Decoder& d) {
             // A memory source never suspends; no rows would mean no end.
             if (got == 0) ERREXIT(&info, JERR_INPUT_EOF);
             done += got;
+            // A single scan is read as the rows are: where its marker came is known now.
+            if (info.arith_code && !d.multipleScans) noteMarkerInData(d);
+        }
+        if (info.arith_code) {
+            for (JDIMENSION i = 0; i < count; ++i)
+                if (top + i >= d.flatFrom && !oneColour(d.rows[i], width)) WARNMS(&info, JWRN_HIT_MARKER);
         }
         if (d.cmyk) {
             for (JDIMENSION i = 0; i < count; ++i) cmykToRgb32(d.rows[i], width);
@@ -276,6 +378,9 @@ void decodeRows(Decoder& d) {
         // The last strip is reported only once the rest of the file proves whole.
         if (top + count < height && !d.keepGoing(d.inOrder ? int(top + count) : 0)) return;
     }
+    // A file of several scans was read to its end by jpeg_start_decompress; asked before
+    // jpeg_finish_decompress frees what the scans gave.
+    if (d.multipleScans && !scansComplete(d)) fail(d, "The picture file is truncated");
     jpeg_finish_decompress(&info);
     d.finished = true;
 }
@@ -301,7 +406,8 @@ JpegRows::JpegRows(const QByteArray& bytes) : d_(std::make_unique<Decoder>()) {
     }
     d.orientation = std::max(1, exifOrientation(exif));
     d.cmyk = d.info.out_color_space == JCS_CMYK;
-    d.inOrder = d.orientation == 1 && !jpeg_has_multiple_scans(&d.info);
+    d.multipleScans = jpeg_has_multiple_scans(&d.info);
+    d.inOrder = d.orientation == 1 && !d.multipleScans;
 }
 
 JpegRows::~JpegRows() = default;
@@ -341,7 +447,7 @@ bool JpegRows::decode(uchar* bits, qsizetype bytesPerLine, const std::function<b
         jpeg_abort_decompress(&d.info);
         if (d.thrown) std::rethrow_exception(d.thrown);
         if (d.stopped) return false;
-        if (d.messageCode == JWRN_JPEG_EOF) throw HostError("The picture file is truncated");
+        if (d.endMissing) throw HostError("The picture file is truncated");
         throw HostError(d.message);
     }
     const bool goOn = d.keepGoing(shown.height());

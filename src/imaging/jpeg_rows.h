@@ -3,7 +3,8 @@
 // A JPEG decoded through libjpeg-turbo straight into the picture's final memory, top to
 // bottom, with each strip of rows reported as soon as it is written, so that the top of a
 // 100-megapixel photo can be painted long before its last row is decoded. The pixels
-// equal those of decodePicture() for the same file, EXIF orientation included.
+// equal those of Qt's JPEG reader for the same file, EXIF orientation included; every
+// JPEG is decoded here, whatever its size (decodePicture too).
 
 #include <QByteArray>
 #include <QSize>

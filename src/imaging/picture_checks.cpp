@@ -45,7 +45,9 @@ bool rleIsComplete(const unsigned char* p, const unsigned char* end, std::uint64
 // How many pixels a GIF's LZW stream decodes to, counting up to `wanted`. Only the
 // length of each table entry is kept: the pixels themselves are not needed.
 std::uint64_t lzwPixels(const std::vector<unsigned char>& stream, unsigned minimumCodeSize, std::uint64_t wanted) {
-    if (minimumCodeSize < 2 || minimumCodeSize > 8) return 0;
+    // Codes start one bit wider than the minimum and stop at 12 bits: above 11 no code
+    // fits. Sizes above 8 are unusual but decode, and other readers show them.
+    if (minimumCodeSize < 2 || minimumCodeSize > 11) return 0;
     const unsigned clear = 1u << minimumCodeSize, endOfData = clear + 1;
     std::vector<std::uint32_t> length(4096, 1);
     unsigned codeSize = minimumCodeSize + 1, next = clear + 2;

@@ -12,7 +12,7 @@ namespace pictavo {
 // every row the header claims.
 [[nodiscard]] bool bmpIsComplete(const unsigned char* data, std::size_t size);
 
-// The first frame has an area, an LZW minimum code size of 2 to 8, and image data that
+// The first frame has an area, an LZW minimum code size of 2 to 11, and image data that
 // runs to its block terminator inside the file and decodes to at least as many pixels as
 // the frame has.
 [[nodiscard]] bool gifIsComplete(const unsigned char* data, std::size_t size);

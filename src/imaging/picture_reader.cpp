@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <stdexcept>
 #include <system_error>
 
 #include "base/errors.h"
 #include "base/file_descriptor.h"
 #include "imaging/jpeg_check.h"
+#include "imaging/jpeg_rows.h"
 #include "imaging/picture.h"
 #include "imaging/picture_checks.h"
 #include "imaging/pixel_pool.h"
@@ -116,6 +118,9 @@ PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool 
         if (jpegEnd && !jpegIsComplete(data, length)) throw HostError("The picture file is truncated");
         // Too few bytes to fill the claimed size: a decompression bomb or a file cut short
         // inside its data. Refused now rather than after seconds of decoding grey.
+        // Arithmetic-coded data has no such bound: its encoder leaves out trailing zeros, so
+        // a flat picture of any size takes the same few bytes. JpegRows refuses such data
+        // when what it leaves out is not flat.
         if (kind.size.isValid() && length < jpegMinimumBytes(kind.size.width(), kind.size.height()) &&
             !jpegUsesArithmeticCoding(data, length))
             throw HostError("The picture file is truncated");
@@ -127,22 +132,36 @@ PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool 
     return kind;
 }
 
+namespace {
+
+// Every JPEG, small or large, through the one decoder, so that one rule tells a whole file
+// from a damaged one. It finds a file cut short itself.
+QImage decodeJpeg(const QByteArray& bytes, std::int64_t limitBytes, const PictureMemory& memory) {
+    JpegRows rows(bytes);
+    const QSize size = rows.size();
+    if (4.0 * size.width() * size.height() > double(limitBytes)) throw HostError("The picture is too large");
+    // Memory already touched when the caller has some, else fresh memory that the kernel
+    // may hand out in huge pages, which is quicker for a large picture than page by page.
+    QImage image = memory ? memory(size) : freshPicture(size);
+    if (image.isNull()) throw HostError("Not enough memory for the picture");
+    if (image.size() != size || image.format() != QImage::Format_RGB32)
+        throw std::invalid_argument("decodePicture: the memory given is not of the picture's size");
+    if (!rows.decode(image.bits(), image.bytesPerLine(), [](int) { return true; }))
+        throw HostError("The picture was not decoded");
+    return image;
+}
+
+}  // namespace
+
 QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, const PictureMemory& memory) {
-    const PictureKind kind = checkPicture(bytes, limitBytes);
-    const QSize size = kind.size;
-    const bool jpeg = kind.jpeg();
+    const PictureKind kind = checkPicture(bytes, limitBytes, false);
+    if (kind.jpeg()) return decodeJpeg(bytes, limitBytes, memory);
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, kind.format);
     reader.setAutoTransform(true);
-    // A JPEG is decoded straight into memory already touched when the caller has some,
-    // else into fresh memory that the kernel may hand out in huge pages, which is
-    // noticeably quicker for a large picture than page by page. Only the JPEG reader
-    // surely writes every pixel of a picture it is given (or replaces the picture when
-    // its kind differs); other readers could leave old pixels showing.
     QImage image;
-    if (jpeg && size.isValid()) image = memory ? memory(size) : freshPicture(size);
     if (!reader.read(&image) || image.isNull()) throw HostError(reader.errorString().toStdString());
     // Draw from a 32-bit image; decoders for JPEG already hand one back. A decode that is
     // 32-bit already is kept as it is: no second copy of a large picture, and a bitmap's

@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -389,4 +391,36 @@ TEST(OutsideWorld, TheShownFileDeletedBeforeSaveOrDeleteEndsInWhatTheCommandsSay
     f.click(f.c().delBtn);
     EXPECT_EQ(f.prompts(), (std::vector<std::string>{kDeleteQuestion, kAlreadyGoneMessage}));
     EXPECT_TRUE(fs::exists(d / "kept.bmp"));
+}
+
+// --- one rule for every JPEG, whatever its size ---------------------------------------------
+
+namespace {
+
+// What Qt's own reader makes of a file, turned as its EXIF orientation says.
+QImage qtDecode(const std::string& bytes) {
+    const QByteArray data = QByteArray::fromStdString(bytes);
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    return reader.read().convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+TEST(HostileJpegs, WholeOnesShowQtsPixelsAndDamagedOrEndlessOnesAreRefused) {
+    for (const auto& [label, bytes] : test::hostileContents()) {
+        if (bytes.rfind("\xFF\xD8", 0) != 0) continue;
+        SCOPED_TRACE(label);
+        if (label.rfind("whole ", 0) != 0) {
+            EXPECT_TRUE(refused(bytes));
+            continue;
+        }
+        const QImage shown = decode(bytes);
+        const QImage expected = qtDecode(bytes);
+        ASSERT_EQ(shown.size(), expected.size());
+        EXPECT_TRUE(shown == expected) << "pixels differ from Qt's decode";
+    }
 }

@@ -5,8 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>  // jpeglib.h uses FILE without including it
+#include <cstdlib>
 #include <random>
 #include <stdexcept>
+#include <vector>
+
+#include <jpeglib.h>
 
 #include "support/test_host.h"
 
@@ -71,7 +76,87 @@ std::string gifFrame(unsigned width, unsigned height, unsigned char minimumCodeS
     return g + static_cast<char>(minimumCodeSize) + static_cast<char>(codes.size()) + codes + std::string("\0;", 2);
 }
 
+// An Exif block of one IFD holding the orientation, Intel byte order.
+std::string orientationExif(int orientation) {
+    return std::string("Exif\0\0II*\0", 10) + le32(8) + le16(1) + le16(0x0112) + le16(3) + le32(1) +
+           le16(unsigned(orientation)) + le16(0) + le32(0);
+}
+
+// The bytes from the `n`th start-of-scan marker up to the next marker after its data.
+std::string scanOf(const std::string& jpeg, int n) {
+    std::size_t at = 0;
+    for (int i = 0; i < n; ++i) at = jpeg.find("\xFF\xDA", at + 2);
+    std::size_t end = at + 2;
+    while ((end = jpeg.find('\xFF', end + 1)) != std::string::npos) {
+        const auto m = static_cast<unsigned char>(jpeg[end + 1]);
+        if (m != 0x00 && (m < 0xD0 || m > 0xD7)) break;
+    }
+    return jpeg.substr(at, end - at);
+}
+
+// A progressive flat JPEG whose last AC scan comes `times` times: each copy only asks the
+// decoder for another pass over every block.
+std::string repeatingScans(int width, int height, int times) {
+    const std::string jpeg =
+        jpegBytes(width, height, {.grain = false, .progressive = true, .allAtFullPrecision = true});
+    const std::string scan = scanOf(jpeg, 4);
+    std::string out = jpeg.substr(0, jpeg.size() - 2);
+    out.reserve(out.size() + scan.size() * std::size_t(times) + 2);
+    for (int i = 1; i < times; ++i) out += scan;
+    return out + "\xFF\xD9";
+}
+
+// The first half of an arithmetic-coded file's data, then its end marker: the decoder
+// fills the rest with zeros without a warning.
+std::string cutInHalf(const std::string& jpeg) {
+    const std::size_t data = jpeg.find("\xFF\xDA");
+    return jpeg.substr(0, data + (jpeg.size() - data) / 2) + "\xFF\xD9";
+}
+
 }  // namespace
+
+std::string jpegBytes(int width, int height, const JpegMaking& making) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr errors{};
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = JDIMENSION(width);
+    c.image_height = JDIMENSION(height);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    c.arith_code = making.arithmetic ? TRUE : FALSE;
+    // DC of every component, then the AC of each, all at full precision.
+    const jpeg_scan_info bands[] = {
+        {3, {0, 1, 2}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}, {1, {1}, 1, 63, 0, 0}, {1, {2}, 1, 63, 0, 0}};
+    if (making.allAtFullPrecision) {
+        c.scan_info = bands;
+        c.num_scans = 4;
+    } else if (making.progressive) {
+        jpeg_simple_progression(&c);
+    }
+    jpeg_start_compress(&c, TRUE);
+    if (making.orientation >= 1 && making.orientation <= 8) {
+        const std::string exif = orientationExif(making.orientation);
+        jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()), unsigned(exif.size()));
+    }
+    std::vector<JSAMPLE> row(std::size_t(width) * 3, 128);
+    std::mt19937 rng(7);
+    for (int y = 0; y < height; ++y) {
+        if (making.grain)
+            for (auto& v : row) v = JSAMPLE(rng() & 0xFF);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::string bytes(reinterpret_cast<const char*>(out), size);
+    std::free(out);
+    return bytes;
+}
 
 std::string pictureBytes(const char* extension, int width, int height) {
     const TempDir dir;
@@ -110,7 +195,41 @@ std::vector<std::pair<std::string, std::string>> hostileContents() {
         out.emplace_back("BMP cut to " + pct, cut(bmp));
         out.emplace_back("GIF cut to " + pct, cut(gif));
     }
-    out.emplace_back("JPEG without its last 2 bytes", jpeg.substr(0, jpeg.size() - 2));
+    // Rows all there: only the end marker is missing.
+    out.emplace_back("whole JPEG without its end marker", jpeg.substr(0, jpeg.size() - 2));
+    out.emplace_back("whole JPEG with seven junk bytes before its end marker",
+                     jpeg.substr(0, jpeg.size() - 2) + "junk!!!\xFF\xD9");
+    const std::string progressive = jpegBytes(96, 64, {.progressive = true});
+    const std::string second = progressive.substr(0, progressive.find(scanOf(progressive, 2)));
+    out.emplace_back("whole progressive JPEG with junk between its scans",
+                     second + "junk" + progressive.substr(second.size()));
+    out.emplace_back("whole progressive JPEG without its end marker", progressive.substr(0, progressive.size() - 2));
+    out.emplace_back("progressive JPEG that ends after its second scan",
+                     progressive.substr(0, progressive.find(scanOf(progressive, 3))));
+    out.emplace_back("progressive JPEG repeating a scan 100,000 times", repeatingScans(2000, 1500, 100000));
+    out.emplace_back("progressive JPEG of 8000 x 6000 repeating a scan 5,000 times", repeatingScans(8000, 6000, 5000));
+    const std::string arithmetic = jpegBytes(120, 80, {.arithmetic = true});
+    out.emplace_back("whole arithmetic-coded JPEG", arithmetic);
+    out.emplace_back("whole progressive arithmetic-coded JPEG",
+                     jpegBytes(120, 80, {.progressive = true, .arithmetic = true}));
+    out.emplace_back("arithmetic-coded JPEG cut in half, with an end marker", cutInHalf(arithmetic));
+    out.emplace_back("progressive arithmetic-coded JPEG cut in half, with an end marker",
+                     cutInHalf(jpegBytes(120, 80, {.progressive = true, .arithmetic = true})));
+    out.emplace_back("arithmetic-coded JPEG without its end marker, cut in its data",
+                     arithmetic.substr(0, arithmetic.size() / 2));
+    std::string claiming = arithmetic;
+    const std::size_t frame = claiming.find("\xFF\xC9");
+    claiming.replace(frame + 5, 4, std::string("\x40\x00\x40\x00", 4));
+    out.emplace_back("arithmetic-coded JPEG claiming 16384 x 16384", claiming);
+    // Arithmetic coding leaves trailing zeros out: a flat picture of any size is a few bytes.
+    out.emplace_back("whole flat arithmetic-coded JPEG of 8000 x 6000",
+                     jpegBytes(8000, 6000, {.grain = false, .arithmetic = true}));
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        out.emplace_back(
+            "whole JPEG of EXIF orientation " + std::to_string(orientation),
+            jpegBytes(
+                40 + orientation, 24,
+                {.progressive = orientation % 2 == 0, .arithmetic = orientation > 6, .orientation = orientation}));
     out.emplace_back("GIF without its trailer", gif.substr(0, gif.size() - 1));
     out.emplace_back("JPEG claiming 16383 x 16383", jpegClaiming(16383, 16383));
     out.emplace_back("JPEG claiming 65535 x 65535", jpegClaiming(65535, 65535));
@@ -124,7 +243,10 @@ std::vector<std::pair<std::string, std::string>> hostileContents() {
     out.emplace_back("whole GIF of LZW minimum code size 8", gifFrame(1, 1, 8, std::string("\x00\x01\x04\x04", 4)));
     out.emplace_back("GIF of LZW minimum code size 0", gifFrame(1, 1, 0));
     out.emplace_back("GIF of LZW minimum code size 1", gifFrame(1, 1, 1));
-    out.emplace_back("GIF of LZW minimum code size 9", gifFrame(1, 1, 9));
+    // Clear, colour 0, end, in codes one bit wider than the minimum.
+    out.emplace_back("whole GIF of LZW minimum code size 9", gifFrame(1, 1, 9, std::string("\x00\x02\x10\x20", 4)));
+    out.emplace_back("whole GIF of LZW minimum code size 11",
+                     gifFrame(1, 1, 11, std::string("\x00\x08\x00\x01\x08", 5)));
     out.emplace_back("GIF of LZW minimum code size 12", gifFrame(1, 1, 12));
     out.emplace_back("BMP of negative width", bitmapHeader(-40, 30, 24, 0, 54) + std::string(3600, '\x7f'));
     out.emplace_back("BMP of negative height (top-down)", bitmapHeader(40, -30, 24, 0, 54) + std::string(3600, '\x7f'));
@@ -165,8 +287,11 @@ std::vector<HostileEntry> makeHostileFolder(const fs::path& folder) {
         name.append(gif ? ".gif" : bytes.rfind("BM", 0) == 0 ? ".bmp" : ".jpg");
         writeBytes(folder / name, bytes);
         // A GIF's trailer and its later frames are not part of its first picture.
+        // A large JPEG is refused only as it arrives, after the open.
         const bool either = label == "GIF without its trailer" || label == "GIF with 5000 frames" ||
-                            label.find("negative height") != std::string::npos;
+                            label.find("negative height") != std::string::npos ||
+                            label.find("repeating a scan") != std::string::npos ||
+                            label.find("claiming 16384") != std::string::npos;
         add(label, name, whole ? Outcome::Picture : either ? Outcome::Either : Outcome::Message);
     }
     fs::create_directory(folder / "folder.jpg");

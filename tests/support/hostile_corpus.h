@@ -28,6 +28,16 @@ std::vector<HostileEntry> makeHostileFolder(const std::filesystem::path& folder)
 // The bytes of a one-colour picture as writePicture makes it ("jpg", "bmp" or "gif").
 std::string pictureBytes(const char* extension, int width, int height);
 
+// A JPEG made by libjpeg of a picture that is flat or, with `grain`, noisy all over.
+struct JpegMaking {
+    bool grain = true;
+    bool progressive = false;
+    bool arithmetic = false;
+    bool allAtFullPrecision = false;  // progressive in bands only, each scan final
+    int orientation = 0;              // an Exif block with this orientation when 1 to 8
+};
+std::string jpegBytes(int width, int height, const JpegMaking& making = {});
+
 // A JPEG of the given size whose header is then made to claim another size: the pixel data
 // stays that of the small picture.
 std::string jpegClaiming(int width, int height);

@@ -17,6 +17,7 @@
 #include "imaging/jpeg_check.h"
 #include "imaging/picture.h"
 #include "imaging/picture_checks.h"
+#include "imaging/picture_formats.h"
 #include "imaging/pixel_pool.h"
 
 namespace pictavo {
@@ -41,6 +42,11 @@ const unsigned char* bytesOf(const QByteArray& bytes) {
 }  // namespace
 
 QSize pictureSize(const QByteArray& bytes) {
+    try {
+        if (const PictureKind kind = libraryPictureKind(bytes); !kind.format.isEmpty()) return kind.size;
+    } catch (const HostError&) {
+        return {};
+    }
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -97,8 +103,11 @@ PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool 
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
-    PictureKind kind{reader.format(), reader.size()};
+    // HEIF and JPEG XL are read by their own libraries (picture_formats.h), the rest by Qt.
+    PictureKind kind = libraryPictureKind(bytes);
+    if (kind.format.isEmpty()) kind = {reader.format(), reader.size()};
     if (kind.format.isEmpty()) throw HostError("Unknown picture format");
+    if (!kind.size.isValid() && sizeInEveryHeader(kind.format)) throw HostError("The picture file is damaged");
     if (kind.size.isValid()) {
         const double bytesNeeded = 4.0 * kind.size.width() * kind.size.height();
         if (bytesNeeded > double(std::min(limitBytes, kLimitBytes))) throw HostError("The picture is too large");
@@ -122,6 +131,7 @@ PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool 
 
 QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, const PictureMemory& memory) {
     const PictureKind kind = checkPicture(bytes, limitBytes);
+    if (kind.format == "heif" || kind.format == "jxl") return decodeLibraryPicture(kind, bytes, limitBytes, memory);
     const QSize size = kind.size;
     const bool jpeg = kind.jpeg();
     QBuffer buffer;

@@ -3,6 +3,7 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "base/errors.h"
@@ -12,9 +13,12 @@ namespace pictavo {
 
 namespace {
 
-// The widest or highest picture any reader of ours takes (JPEG's own limit); the area is
-// bounded by the allocation limit on top.
-constexpr int kLongestSide = 65535;
+// The longest side of a HEIF picture: that of a square of 4-byte pixels filling the
+// allocation bound. libheif bounds each side, not the area, of what it allocates.
+constexpr int kLongestSide = 16384;
+static_assert(4LL * kLongestSide * kLongestSide <= std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024);
+// How much larger than the shown picture its stored canvas may be, for a crop (clap).
+constexpr int kCropRoom = 1024;
 
 void check(const heif_error& error) {
     if (error.code == heif_error_Ok) return;
@@ -48,6 +52,12 @@ public:
         heif_image_handle* handle = nullptr;
         check(heif_context_get_primary_image_handle(context_.get(), &handle));
         handle_.reset(handle);
+        // A grid's canvas is sized by its own header, not by the size checked against the
+        // bound: hold it to the checked size (with room for a crop), and to the side of a
+        // square of the bound, so that a small file cannot make libheif fill gigabytes.
+        const QSize checked = size();
+        heif_context_set_maximum_image_size_limit(
+            context_.get(), std::min(std::max(checked.width(), checked.height()) + kCropRoom, kLongestSide));
     }
     [[nodiscard]] const heif_image_handle* handle() const { return handle_.get(); }
     [[nodiscard]] QSize size() const {

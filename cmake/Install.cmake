@@ -51,9 +51,11 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Small, fast picture viewer and picture-fi
 # they are: at most 80 characters with the space it puts before each.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "Browses folders and shows JPEG, BMP and GIF pictures at their natural size,\n"
-       "with scroll bars to pan a large photo. Runs a slide show through a folder,\n"
-       "saves a picture as a bitmap, deletes pictures to the desktop's trash, copies\n"
-       "and pastes pictures through the clipboard, and sets the desktop wall paper.")
+       "with scroll bars to pan a large photo; PNG, WebP, TIFF, AVIF, HEIC and JPEG XL\n"
+       "pictures opened from a file manager or pasted are shown too. Runs a slide\n"
+       "show through a folder, saves a picture as a bitmap, deletes pictures to the\n"
+       "desktop's trash, copies and pastes pictures through the clipboard, and sets\n"
+       "the desktop wall paper.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${PICTAVO_DEB_REVISION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -62,9 +64,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its X11 platform and JPEG/GIF readers as plugins, which dpkg-shlibdeps cannot see;
-# they come with libqt6gui6, which the computed dependencies already name. The Japanese
-# messages need a font that has their glyphs.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
+# they come with libqt6gui6, which the computed dependencies already name. Its WebP and TIFF
+# readers are plugins too, of qt6-image-formats-plugins: a Depends, since a WebP or TIFF the
+# desktop entry claims would otherwise fail to open. libheif1 (with its HEVC and AV1
+# decoders) and libjxl0.7 are linked, so shlibdeps names them. The Japanese messages need a
+# font that has their glyphs.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-image-formats-plugins")
 # Setting the GNOME-family wall paper runs the gsettings tool; Qt's own translations put the
 # buttons of its boxes and dialogs in the person's language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libglib2.0-bin, qt6-translations-l10n")

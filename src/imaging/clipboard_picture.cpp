@@ -18,9 +18,12 @@ constexpr std::int64_t kLimitBytes = std::int64_t(kPictureAllocationLimitMiB) * 
 
 QString clipboardPictureFormat(const QMimeData& data) {
     const QStringList offered = data.formats();
-    static const QStringList preferred{QStringLiteral("image/png"),   QStringLiteral("image/bmp"),
-                                       QStringLiteral("image/x-bmp"), QStringLiteral("image/x-ms-bmp"),
-                                       QStringLiteral("image/jpeg"),  QStringLiteral("image/gif")};
+    // The types our own libraries read (picture_formats.h) are unknown to Qt's readers.
+    static const QStringList preferred{
+        QStringLiteral("image/png"),      QStringLiteral("image/bmp"),  QStringLiteral("image/x-bmp"),
+        QStringLiteral("image/x-ms-bmp"), QStringLiteral("image/jpeg"), QStringLiteral("image/gif"),
+        QStringLiteral("image/webp"),     QStringLiteral("image/tiff"), QStringLiteral("image/avif"),
+        QStringLiteral("image/heic"),     QStringLiteral("image/heif"), QStringLiteral("image/jxl")};
     for (const QString& format : preferred)
         if (offered.contains(format)) return format;
     static const QList<QByteArray> known = QImageReader::supportedMimeTypes();

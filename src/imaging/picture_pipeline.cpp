@@ -317,10 +317,11 @@ void PicturePipeline::decode(Job& job) {
                 return;
             }
         } else {
-            // Other kinds arrive whole at the end; a large one whose header gives its size
-            // is handed over first. One whose header does not tell (a PNG named .jpg whose
-            // reader cannot say) is decoded before its size is told.
-            if (large) {
+            // Other kinds arrive whole at the end. A large bitmap, GIF or PNG is handed over
+            // first: they carry no turn, so their header's size is the picture's. Other
+            // kinds (a turned TIFF, HEIC or JPEG XL) are decoded before their size is told.
+            const bool unturned = kind.format == "bmp" || kind.format == "gif" || kind.format == "png";
+            if (large && unturned) {
                 arrival = std::make_shared<Arrival>(stored);
                 job.hand(arrival);
             }

@@ -19,6 +19,7 @@
 #include "imaging/jpeg_rows.h"
 #include "imaging/picture.h"
 #include "imaging/picture_checks.h"
+#include "imaging/picture_formats.h"
 #include "imaging/pixel_pool.h"
 
 namespace pictavo {
@@ -49,6 +50,11 @@ bool operator==(const FileIdentity& a, const FileIdentity& b) {
 }
 
 QSize pictureSize(const QByteArray& bytes) {
+    try {
+        if (const PictureKind kind = libraryPictureKind(bytes); !kind.format.isEmpty()) return kind.size;
+    } catch (const HostError&) {
+        return {};
+    }
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -106,8 +112,11 @@ PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool 
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
-    PictureKind kind{reader.format(), reader.size()};
+    // HEIF and JPEG XL are read by their own libraries (picture_formats.h), the rest by Qt.
+    PictureKind kind = libraryPictureKind(bytes);
+    if (kind.format.isEmpty()) kind = {reader.format(), reader.size()};
     if (kind.format.isEmpty()) throw HostError("Unknown picture format");
+    if (!kind.size.isValid() && sizeInEveryHeader(kind.format)) throw HostError("The picture file is damaged");
     if (kind.size.isValid()) {
         const double bytesNeeded = 4.0 * kind.size.width() * kind.size.height();
         if (bytesNeeded > double(std::min(limitBytes, kLimitBytes))) throw HostError("The picture is too large");
@@ -156,6 +165,7 @@ QImage decodeJpeg(const QByteArray& bytes, std::int64_t limitBytes, const Pictur
 QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes, const PictureMemory& memory) {
     const PictureKind kind = checkPicture(bytes, limitBytes, false);
     if (kind.jpeg()) return decodeJpeg(bytes, limitBytes, memory);
+    if (kind.format == "heif" || kind.format == "jxl") return decodeLibraryPicture(kind, bytes, limitBytes, memory);
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

@@ -13,6 +13,7 @@
 #include "commands/commands.h"
 #include "imaging/picture_reader.h"
 #include "platform/system_parameters.h"
+#include "support/encoded_pictures.h"
 #include "support/form_fixture.h"
 #include "support/hostile_corpus.h"
 #include "wallpaper/wallpaper.h"
@@ -123,15 +124,7 @@ TEST(Clipboard, APastedPictureIsReadAsAFileIsAndARefusalIsSaid) {
     square.fill(0xffffff);
     const QByteArray bmp = bytesOf(square, "BMP");
     // A PNG whose header claims 30000 x 30000 pixels: beyond the bound, refused before decoding.
-    QByteArray huge = png;
-    huge.replace(16, 8, QByteArray::fromHex("0000753000007530"));
-    std::uint32_t crc = 0xFFFFFFFF;  // the header chunk's CRC-32, over its type and data
-    for (int i = 12; i < 29; ++i) {
-        crc ^= static_cast<unsigned char>(huge[i]);
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    crc = ~crc;
-    for (int i = 0; i < 4; ++i) huge[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    const QByteArray huge = pngClaiming(png, 30000, 30000);
     ASSERT_EQ(pictureSize(huge), QSize(30000, 30000));
     struct Case {
         const char* what;

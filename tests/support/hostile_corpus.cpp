@@ -13,6 +13,7 @@
 
 #include <jpeglib.h>
 
+#include "support/encoded_pictures.h"
 #include "support/test_host.h"
 
 namespace fs = std::filesystem;
@@ -265,6 +266,24 @@ std::vector<std::pair<std::string, std::string>> hostileContents() {
     out.emplace_back("BMP whose pixels start past its end",
                      bitmapHeader(40, 30, 24, 0, 1u << 30) + std::string(3600, '\x7f'));
     out.emplace_back("BMP of zero bits per pixel", bitmapHeader(40, 30, 0, 0, 54) + std::string(100, '\x7f'));
+    // The types given through Open With or the command line: whole, cut short, and lying
+    // about their size.
+    const auto text = [](const QByteArray& bytes) { return bytes.toStdString(); };
+    const std::pair<std::string, QByteArray> types[] = {
+        {"PNG", qtEncoded(pattern(), "png", -1)},   {"WebP", qtEncoded(pattern(), "webp", 80)},
+        {"TIFF", qtEncoded(pattern(), "tiff", -1)}, {"HEIC", heifEncoded(pattern(), false, kTurnedRight)},
+        {"AVIF", heifEncoded(pattern(), true)},     {"JPEG XL", jxlEncoded(pattern(), false, kTurnedRight, true)},
+    };
+    for (const auto& [type, bytes] : types) {
+        out.emplace_back("whole " + type, text(bytes));
+        out.emplace_back(type + " cut in half", text(bytes.left(bytes.size() / 2)));
+    }
+    out.emplace_back("PNG claiming 100000 x 100000", text(pngClaiming(types[0].second, 100000, 100000)));
+    out.emplace_back("WebP claiming 16000 x 16000", text(webpClaiming(types[1].second, 16000, 16000)));
+    out.emplace_back("TIFF claiming 100000 x 100000", text(tiffClaiming(types[2].second, 100000, 100000)));
+    out.emplace_back("HEIC claiming 30000 x 30000", text(heifClaiming(types[3].second, 30000, 30000)));
+    out.emplace_back("AVIF claiming 100000 x 100000", text(heifClaiming(types[4].second, 100000, 100000)));
+    out.emplace_back("JPEG XL claiming 100000 x 100000", text(jxlClaiming(100000, 100000)));
     return out;
 }
 

@@ -25,6 +25,7 @@
 #include "gui/main_window.h"
 #include "program_info.h"
 #include "qthost/qt_host.h"
+#include "qthost/screen_profile.h"
 
 namespace {
 
@@ -131,6 +132,11 @@ int main(int argc, char* argv[]) {
     }
 
     pictavo::QtHost host;
+    // Pictures are shown in the screen's colours, followed as a colour manager changes them.
+    pictavo::ScreenProfile screenProfile;
+    host.pictures().setScreenProfile(screenProfile.profile());
+    QObject::connect(&screenProfile, &pictavo::ScreenProfile::changed,
+                     [&host](const QByteArray& icc) { host.pictures().setScreenProfile(icc); });
     pictavo::Form1 form(host);
     pictavo::gui::MainWindow window(form);
     host.setMainWindow(&window);

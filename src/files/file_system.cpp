@@ -252,7 +252,9 @@ void FileSystem::SavePicture(const Picture& picture, const std::string& path) {
     }
     const QImage& image = *picture.image();
     if (image.width() <= 0 || image.height() <= 0) throw HostError("There is no picture to save");
-    saveAtomically(target, [&](int fd) { return writeBitmap(fd, image); });
+    // What leaves the program is in sRGB, as every reader takes a bitmap without a profile.
+    const auto toSrgb = pictures_ ? pictures_->colours().screenToSrgb() : nullptr;
+    saveAtomically(target, [&](int fd) { return writeBitmap(fd, image, toSrgb.get()); });
 }
 
 }  // namespace pictavo

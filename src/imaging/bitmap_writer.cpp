@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/colour_transforms.h"
+
 namespace pictavo {
 
 namespace {
@@ -35,7 +37,7 @@ void putLE(char* at, std::uint32_t value, int bytes) {
 
 }  // namespace
 
-int writeBitmap(int fd, const QImage& image) {
+int writeBitmap(int fd, const QImage& image, const ColourConversion* colours) {
     const auto width = static_cast<std::uint64_t>(image.width());
     const auto height = static_cast<std::uint64_t>(image.height());
     const std::uint64_t rowBytes = (width * 3 + 3) / 4 * 4;
@@ -63,6 +65,7 @@ int writeBitmap(int fd, const QImage& image) {
     const bool direct = image.format() == plain || (!alpha && image.format() == QImage::Format_ARGB32);
     const std::size_t rowsPerWrite = std::max<std::size_t>(1, (1u << 20) / rowBytes);
     std::vector<char> buffer(rowsPerWrite * rowBytes, 0);
+    std::vector<QRgb> colourRow(colours && direct ? width : 0);
     std::size_t filled = 0;
     for (std::uint64_t y = height; y-- > 0;) {
         const auto row = static_cast<int>(y);
@@ -74,7 +77,12 @@ int writeBitmap(int fd, const QImage& image) {
                 image.format() == QImage::Format_MonoLSB)
                 converted.setColorTable(image.colorTable());
             converted = converted.convertToFormat(plain);
+            if (colours) colours->convertRows(converted.bits(), converted.bytesPerLine(), converted.width(), 1, plain);
             pixels = reinterpret_cast<const QRgb*>(converted.constScanLine(0));
+        } else if (colours) {
+            std::memcpy(colourRow.data(), pixels, width * 4);
+            colours->convertRows(reinterpret_cast<uchar*>(colourRow.data()), width * 4, image.width(), 1, plain);
+            pixels = colourRow.data();
         }
         char* out = buffer.data() + filled;
         std::uint64_t x = 0;

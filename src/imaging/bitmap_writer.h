@@ -8,8 +8,12 @@ class QImage;
 
 namespace pictavo {
 
+class ColourConversion;
+
 // Writes the picture as a bitmap file to an open file (transparency is dropped).
-// Returns 0 or the error number.
-[[nodiscard]] int writeBitmap(int fd, const QImage& image);
+// `colours`, when given, converts each row as it is written (the screen's colours to sRGB,
+// see ColourTransforms::screenToSrgb), so that the file carries sRGB without a converted
+// copy of the whole picture. Returns 0 or the error number.
+[[nodiscard]] int writeBitmap(int fd, const QImage& image, const ColourConversion* colours = nullptr);
 
 }  // namespace pictavo

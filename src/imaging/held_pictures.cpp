@@ -196,6 +196,11 @@ void HeldPictures::forget(const fs::path& file) {
     letGo([&](const Held& h) { return h.file == file; });
 }
 
+void HeldPictures::forgetAll() {
+    const std::lock_guard lock(mutex_);
+    letGo([](const Held&) { return true; });
+}
+
 void HeldPictures::folderRead(const fs::path& folder) {
     const std::lock_guard lock(mutex_);
     letGo([&](const Held& h) { return h.file.parent_path() != folder || identityNow(h.file) != h.identity; });

@@ -72,6 +72,8 @@ public:
 
     // The file was written, renamed over or deleted: its picture is let go.
     void forget(const std::filesystem::path& file);
+    // Every picture held is let go (the screen's colours changed).
+    void forgetAll();
     // A folder was read afresh: pictures of other folders, and of files changed since they
     // were decoded, are let go.
     void folderRead(const std::filesystem::path& folder);

@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <QColorSpace>
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -12,7 +13,10 @@
 #include <string>
 
 #include "base/errors.h"
+#include "imaging/colour_profile.h"
+#include "imaging/heif_picture.h"
 #include "imaging/jpeg_rows.h"
+#include "imaging/jxl_picture.h"
 #include "imaging/picture_reader.h"
 
 namespace fs = std::filesystem;
@@ -77,6 +81,16 @@ namespace {
 bool replacedSince(const fs::path& file, const FileIdentity& read) {
     struct stat now {};
     return ::stat(file.c_str(), &now) == 0 && !(FileIdentity::of(now) == read);
+}
+
+// What a decoded picture says of its colours: read from the file's bytes where its reader
+// leaves the profile out, else as Qt's reader attached it to the picture.
+PictureColours coloursOf(const PictureKind& kind, const QByteArray& bytes, const QImage& decoded) {
+    if (kind.jpeg() || kind.format == "bmp" || kind.format == "gif" || kind.format == "png")
+        return pictureColours(bytes);
+    if (kind.format == "heif") return {heifIccProfile(bytes), false};
+    if (kind.format == "jxl") return {jxlIccProfile(bytes), false};
+    return {decoded.colorSpace().iccProfile(), false};
 }
 
 }  // namespace
@@ -291,6 +305,9 @@ void PicturePipeline::decode(Job& job) {
             // Into the picture's final memory, top to bottom; the window paints the rows
             // as they come.
             JpegRows rows(bytes);
+            // Colours as the photo was made: each strip is converted to the screen's as it
+            // is decoded, before the window may paint it.
+            const auto conversion = colours_.forPicture(pictureColours(bytes));
             image = memoryFor(rows.size());
             if (image.isNull()) throw std::bad_alloc();
             uchar* bits = image.bits();
@@ -301,7 +318,14 @@ void PicturePipeline::decode(Job& job) {
                 job.hand(arrival);
                 if (!ahead) faultInAhead(arrival, bits, image.sizeInBytes());
             }
+            const int width = image.width();
+            int converted = 0;
             const bool whole = rows.decode(bits, bytesPerLine, [&](int ready) {
+                if (conversion && ready > converted) {
+                    conversion->convertRows(bits + qsizetype(converted) * bytesPerLine, bytesPerLine, width,
+                                            ready - converted, QImage::Format_RGB32);
+                    converted = ready;
+                }
                 if (arrival && ready > 0) {
                     arrival->rowsReady(ready);
                     if (!job.ahead) arrived();
@@ -329,6 +353,7 @@ void PicturePipeline::decode(Job& job) {
             if (arrival && image.size() != arrival->size()) {
                 throw HostError("The picture is not the size its header gives");
             }
+            if (const auto conversion = colours_.forPicture(coloursOf(kind, bytes, image))) conversion->convert(image);
         }
         if (!job.pasted) {
             held_->giveBack(std::move(bytes));
@@ -392,6 +417,11 @@ void PicturePipeline::faultInAhead(const std::shared_ptr<Arrival>& arrival, ucha
                                 if (::madvise(bits + at, std::min(kStep, bytes - at), MADV_POPULATE_WRITE) != 0) return;
                             }
                         });
+}
+
+void PicturePipeline::setScreenProfile(const QByteArray& icc) {
+    colours_.setScreenProfile(icc);
+    held_->forgetAll();
 }
 
 void PicturePipeline::forget(const fs::path& file) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "imaging/clipboard_picture.h"
+#include "imaging/colour_transforms.h"
 #include "imaging/held_pictures.h"
 #include "imaging/picture.h"
 #include "imaging/worker_pool.h"
@@ -66,6 +67,11 @@ public:
     void folderRead(const std::filesystem::path& folder);
 
     [[nodiscard]] HeldPictures& held() { return *held_; }
+    // The conversions from pictures' colour profiles to the screen's, and back to sRGB.
+    [[nodiscard]] const ColourTransforms& colours() const { return colours_; }
+    // The screen's colour profile (empty: sRGB). Pictures held ahead, in the colours of
+    // the screen before, are let go.
+    void setScreenProfile(const QByteArray& icc);
     // Bytes the pictures held ahead may take; lets go of every picture held.
     void setAheadBudget(std::int64_t bytes);
 
@@ -87,6 +93,7 @@ private:
     void trimSoon();
 
     Options options_;
+    ColourTransforms colours_;
     std::unique_ptr<HeldPictures> held_;
     std::mutex arrivalMutex_;  // no call of onArrival_ outlives its replacement
     std::function<void()> onArrival_;

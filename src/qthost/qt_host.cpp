@@ -195,7 +195,14 @@ void QtHost::ClipboardSetData(const Picture& picture) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) throw HostError("The clipboard is not available");
     auto* data = new QMimeData;
-    data->setImageData(*picture.image());
+    // In sRGB, as other programs take a picture without a profile.
+    if (const auto toSrgb = pictures_.colours().screenToSrgb()) {
+        QImage copy = *picture.image();
+        toSrgb->convert(copy);
+        data->setImageData(copy);
+    } else {
+        data->setImageData(*picture.image());
+    }
     data->setData(QString::fromLatin1(kOwnPictureType), clipboardToken_);
     clipboard->setMimeData(data);
 }

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
+#include <atomic>
+#include <condition_variable>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -16,6 +19,8 @@
 
 #include "imaging/picture_pipeline.h"
 #include "imaging/picture_reader.h"
+#include "imaging/worker_pool.h"
+#include "commands/commands.h"
 #include "support/form_fixture.h"
 #include "view/view.h"
 
@@ -211,5 +216,144 @@ INSTANTIATE_TEST_SUITE_P(Pictures, BrokenPartWay,
                                                         fs::rename(t.file("new.jpg"), t.file("b.jpg"));
                                                     }}),
                          [](const ::testing::TestParamInfo<Breakage>& info) { return info.param.name; });
+
+// --- the pool and the pipeline's one job per picture ------------------------------------------
+
+// A gate a task waits at until the test opens it.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    void wait() {
+        std::unique_lock lock(mutex);
+        opened.wait(lock, [&] { return open; });
+    }
+    void release() {
+        {
+            const std::lock_guard lock(mutex);
+            open = true;
+        }
+        opened.notify_all();
+    }
+};
+
+TEST(WorkerPool, TheOpenAndChoresGoBeforeWorkAheadAndTheLastTaskRunsBeforeThePoolGoes) {
+    std::vector<std::string> ran;
+    std::mutex ranMutex;
+    auto note = [&](const char* what) {
+        const std::lock_guard lock(ranMutex);
+        ran.emplace_back(what);
+    };
+    Gate ahead, open;
+    std::atomic<bool> lateRan{false};
+    {
+        WorkerPool pool;
+        // Work ahead holds its thread; more work ahead waits behind it, while an open and a
+        // chore posted after it are done at once on the other threads.
+        pool.post(WorkerPool::Priority::Ahead, [&] {
+            ahead.wait();
+            note("ahead 1");
+        });
+        pool.post(WorkerPool::Priority::Ahead, [&] { note("ahead 2"); });
+        pool.post(WorkerPool::Priority::Open, [&] {
+            note("open");
+            open.release();
+        });
+        pool.post(WorkerPool::Priority::Chore, [&] { note("chore"); });
+        open.wait();
+        auto choreRan = [&] {
+            const std::lock_guard lock(ranMutex);
+            return std::count(ran.begin(), ran.end(), "chore") == 1;
+        };
+        while (!choreRan()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        {
+            const std::lock_guard lock(ranMutex);
+            EXPECT_EQ(std::count(ran.begin(), ran.end(), "ahead 2"), 0) << "behind the work ahead under way";
+            EXPECT_EQ(std::count(ran.begin(), ran.end(), "open"), 1);
+        }
+        // Due in an hour: the pool does not wait for it, but does not drop it either.
+        pool.postAfter(std::chrono::hours(1), WorkerPool::Priority::Chore, [&] { lateRan = true; });
+        ahead.release();
+    }
+    EXPECT_TRUE(lateRan) << "what was queued ran before the pool went";
+    const std::vector<std::string> aheadOrder(ran.end() - 2, ran.end());
+    EXPECT_EQ(aheadOrder, (std::vector<std::string>{"ahead 1", "ahead 2"}));
+}
+
+TEST_F(PictureLoading, QuittingDuringALargeDecodeCancelsItAndJoinsEveryWorker) {
+    writeJpeg("big.jpg", 3000, 2000);
+    std::shared_ptr<Arrival> arrival;
+    {
+        PicturePipeline pipeline;
+        pipeline.decodeAhead({file("big.jpg")});
+        const Picture picture = pipeline.open(file("big.jpg"));
+        arrival = picture.arrival();
+        ASSERT_NE(arrival, nullptr);
+    }
+    // Every worker is gone, and the decode with them: it ended, one way or the other.
+    EXPECT_NE(arrival->end(), Arrival::End::None);
+    EXPECT_TRUE(arrival->end() == Arrival::End::Cancelled || arrival->end() == Arrival::End::Whole);
+}
+
+// Holds the read of one file until released, and counts the reads of it.
+std::atomic<int> bigReads{0};
+Gate* heldRead = nullptr;
+void holdBigRead(int fd) {
+    if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).filename() != "big.jpg") return;
+    ++bigReads;
+    if (heldRead) heldRead->wait();
+}
+
+TEST_F(PictureLoading, AnOpenTakesOverTheWorkAheadOfItsFileInsteadOfReadingItAgain) {
+    writeJpeg("big.jpg", 2400, 1800);
+    PicturePipeline pipeline;
+    Gate gate;
+    heldRead = &gate;
+    bigReads = 0;
+    seams::setBeforePictureRead(holdBigRead);
+    pipeline.decodeAhead({file("big.jpg")});
+    while (bigReads == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The person asks for it while it is read ahead; the open returns once that very job
+    // knows the size.
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        gate.release();
+    });
+    const Picture picture = pipeline.open(file("big.jpg"));
+    release.join();
+    const QImage whole = *picture.image();
+    seams::setBeforePictureRead(nullptr);
+    heldRead = nullptr;
+    EXPECT_EQ(bigReads, 1) << "one job, one read";
+    EXPECT_EQ(whole, decodePicture(readPictureFile(file("big.jpg"))));
+    EXPECT_EQ(pipeline.held().hits(), 0u) << "taken over, not found held";
+}
+
+TEST_F(PictureLoading, APastedPictureFoundBrokenPartWayEndsInThePasteMessageAndTheViewBefore) {
+    writePicture(file("a.bmp"), 40, 30, 0x102030);
+    fx.start({});
+    fx.open(0);
+    // Large enough to arrive while the window goes on; garbage in the middle of its data.
+    QImage noise(2000, 1100, QImage::Format_RGB32);
+    std::mt19937 random(5);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, 0xFF000000u | (random() & 0xFFFFFF));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(noise.save(&buffer, "PNG"));
+    for (qsizetype i = png.size() / 2; i < png.size() / 2 + 4096; ++i) png[i] = char(random() & 0x7F);
+    fx.host.otherProgramOffers("image/png", png);
+    fx.c().pstBtn.setEnabled(true);
+    fx.click(fx.c().pstBtn);
+    ASSERT_NE(fx.c().Image1.picture().arrival(), nullptr) << "the paste went on once the size was known";
+    EXPECT_TRUE(fx.prompts().empty());
+    loader().finish();
+    fx.form->dispatch([&] { fx.form->pictureArrived(); });
+
+    EXPECT_EQ(fx.prompts(), std::vector<std::string>{kPasteFailedMessage});
+    ASSERT_NE(fx.c().Image1.picture().image(), nullptr);
+    EXPECT_EQ(fx.c().Image1.picture().image()->pixel(0, 0) & 0xFFFFFF, 0x102030u) << "the picture before";
+}
 
 }  // namespace

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What another program may offer on the clipboard: the first byte chooses the formats offered
 // (a bit each), the rest are their bytes. A picture or a refusal out, never a crash, a leak, a
-// hang or a picture larger than the bound.
+// hang or a picture larger than the bound. Opened as a paste opens it, through the picture
+// pipeline, with every picture taken as a large one that arrives row by row, so that small
+// inputs reach the row decoder, its turned strips and the arrival of rows too.
 #include <QImage>
 #include <QMimeData>
 #include <QtGlobal>
@@ -11,6 +13,7 @@
 
 #include "base/errors.h"
 #include "imaging/clipboard_picture.h"
+#include "imaging/picture_pipeline.h"
 #include "imaging/picture_reader.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -29,7 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const pictavo::ClipboardPicture picture = pictavo::takeClipboardPicture(offered);
         if (picture.format.isEmpty()) return 0;
-        const QImage image = pictavo::decodeClipboardPicture(picture);
+        static pictavo::PicturePipeline pipeline({.arrivesLaterFrom = 0});
+        const pictavo::Picture opened = pipeline.open(picture);
+        const QImage* whole = opened.image();
+        if (!whole) std::abort();
+        // Found broken part way: refused like a file.
+        if (opened.arrival() && opened.arrival()->end() != pictavo::Arrival::End::Whole) return 0;
+        const QImage image = *whole;
         if (image.isNull()) std::abort();
         if (image.sizeInBytes() > qsizetype(pictavo::kPictureAllocationLimitMiB) * 1024 * 1024) std::abort();
     } catch (const pictavo::HostError&) {

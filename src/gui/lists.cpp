@@ -7,8 +7,8 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "base/visible_text.h"
 #include "gui/icons.h"
-#include "gui/visible_text.h"
 
 namespace pictavo::gui {
 

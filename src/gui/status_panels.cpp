@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "base/translation.h"
-#include "gui/visible_text.h"
+#include "base/visible_text.h"
 
 namespace pictavo::gui {
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "qthost/qt_host.h"
 
+#include "base/visible_text.h"
 #include "imaging/clipboard_picture.h"
 #include "platform/system_parameters.h"
 #include "program_info.h"
@@ -110,8 +111,9 @@ MsgResult QtHost::MsgBox(const std::string& prompt, MsgFlags flags, const std::o
         case MsgFlags::OkCancelExclamation: icon = QMessageBox::Warning; break;
         case MsgFlags::OkCancelInformation: icon = QMessageBox::Information; break;
     }
-    const QString caption = title && !title->empty() ? QString::fromUtf8(*title) : QString::fromLatin1(kProgramTitle);
-    QMessageBox box(icon, caption, QString::fromUtf8(prompt),
+    const QString caption = title && !title->empty() ? visibleText(*title) : QString::fromLatin1(kProgramTitle);
+    // A file name the prompt quotes shows its control characters, as the lists show them.
+    QMessageBox box(icon, caption, visibleLines(prompt),
                     withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, mainWindow_);
     // File names may hold "<" and "&": the prompt is never rich text.
     box.setTextFormat(Qt::PlainText);

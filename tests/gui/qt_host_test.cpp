@@ -77,6 +77,29 @@ TEST_F(QtHostTest, MessageBoxFlagsGiveTheirButtonsIconAndTitle) {
     }
 }
 
+TEST_F(QtHostTest, AMessageShowsTheControlCharactersOfANameItQuotesAndKeepsItsLines) {
+    const struct {
+        std::string prompt;
+        QString shown;
+    } cases[] = {
+        {"ファイルを保存できませんでした。\nx\ty.bmp",
+         QStringLiteral("ファイルを保存できませんでした。\nx\u2409y.bmp")},
+        {"a\x1b[2Jb\rc.jpg", QStringLiteral("a\u241b[2Jb\u240dc.jpg")},
+        {"\x7f\n\n", QStringLiteral("\u2421\n\n")},
+    };
+    for (const auto& c : cases) {
+        QString text;
+        whenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr);
+            text = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        (void)host.MsgBox(c.prompt, MsgFlags::OkOnly);
+        EXPECT_EQ(text, c.shown) << c.prompt;
+    }
+}
+
 TEST_F(QtHostTest, HourglassIsBalancedAndYieldsToABox) {
     host.SetMousePointer(MousePointer::Hourglass);
     host.SetMousePointer(MousePointer::Hourglass);

@@ -8,11 +8,14 @@
 #include <QString>
 #include <string>
 
-namespace pictavo::gui {
+namespace pictavo {
 
 // The UTF-8 text with each control character shown as its control picture (a newline as
 // "␊") and line and paragraph separators as "?"; bytes that are not UTF-8 show as
 // replacement characters.
 [[nodiscard]] QString visibleText(const std::string& bytes);
+// The same for a message of several lines: its line breaks stay, every other control
+// character (in a file name it quotes) shows as its control picture.
+[[nodiscard]] QString visibleLines(const std::string& bytes);
 
-}  // namespace pictavo::gui
+}  // namespace pictavo

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "gui/visible_text.h"
+#include "base/visible_text.h"
 
-namespace pictavo::gui {
+#include <QStringList>
+
+namespace pictavo {
 
 QString visibleText(const std::string& bytes) {
     QString text = QString::fromUtf8(bytes);
@@ -17,4 +19,13 @@ QString visibleText(const std::string& bytes) {
     return text;
 }
 
-}  // namespace pictavo::gui
+QString visibleLines(const std::string& bytes) {
+    QStringList lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1)
+        lines << visibleText(bytes.substr(start, end - start));
+    lines << visibleText(bytes.substr(start));
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace pictavo

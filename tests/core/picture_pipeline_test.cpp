@@ -8,8 +8,8 @@
 #include <QBuffer>
 #include <QImage>
 #include <atomic>
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "commands/commands.h"
 #include "imaging/picture_pipeline.h"
 #include "imaging/picture_reader.h"
 #include "imaging/worker_pool.h"
-#include "commands/commands.h"
 #include "support/form_fixture.h"
 #include "view/view.h"
 

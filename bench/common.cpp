@@ -157,6 +157,31 @@ fs::path photoFolder(const std::string& name, int count, int width, int height) 
     return folder;
 }
 
+fs::path profiledFolder(const std::string& name, const fs::path& from, const fs::path& profile) {
+    const fs::path folder = settings.data / name;
+    fs::create_directories(folder);
+    const std::vector<unsigned char> icc = readWhole(profile);
+    if (icc.empty() || icc.size() > 65000) {
+        std::fprintf(stderr, "cannot read the profile %s\n", profile.c_str());
+        std::exit(1);
+    }
+    for (const auto& entry : fs::directory_iterator(from)) {
+        const fs::path file = folder / entry.path().filename();
+        if (fs::exists(file)) continue;
+        const std::vector<unsigned char> jpeg = readWhole(entry.path());
+        const std::size_t length = 2 + 12 + 2 + icc.size();
+        std::string out(reinterpret_cast<const char*>(jpeg.data()), 2);
+        out += "\xFF\xE2";
+        out += static_cast<char>(length >> 8);
+        out += static_cast<char>(length & 0xFF);
+        out.append("ICC_PROFILE\0\1\1", 14);  // chunk 1 of 1
+        out.append(reinterpret_cast<const char*>(icc.data()), icc.size());
+        out.append(reinterpret_cast<const char*>(jpeg.data()) + 2, jpeg.size() - 2);
+        std::ofstream(file, std::ios::binary).write(out.data(), std::streamsize(out.size()));
+    }
+    return folder;
+}
+
 fs::path manyFolder(const std::string& name, int matching, int other) {
     const fs::path folder = settings.data / name;
     const fs::path ready = settings.data / (name + ".ready");

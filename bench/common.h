@@ -78,6 +78,9 @@ void printTable();
 
 // A folder of photos, made once.
 fs::path photoFolder(const std::string& name, int count, int width, int height);
+// The photos of `from` again, each carrying the colour profile of the ICC file `profile`
+// (one APP2 segment after the start marker), in a folder of their own.
+fs::path profiledFolder(const std::string& name, const fs::path& from, const fs::path& profile);
 // A camera's folder: matching pictures with both letter cases of the extension, and side
 // files that do not match. Empty files: listing never opens them. Made once.
 fs::path manyFolder(const std::string& name, int matching, int other);

@@ -96,10 +96,8 @@ PictureColours coloursOf(const PictureKind& kind, const QByteArray& bytes, const
 }  // namespace
 
 PicturePipeline::PicturePipeline(Options options)
-    : options_(options),
-      held_(std::make_unique<HeldPictures>(options.aheadBudget, options.spareMemoryIdle)),
-      workers_(std::make_unique<WorkerPool>()) {
-    held_->setAside([pool = workers_.get()](std::function<void()> work) {
+    : options_(options), held_(std::make_unique<HeldPictures>(options.aheadBudget, options.spareMemoryIdle)) {
+    held_->setAside([pool = &workers_](std::function<void()> work) {
         return pool->post(WorkerPool::Priority::Chore, std::move(work));
     });
 }
@@ -111,9 +109,9 @@ PicturePipeline::~PicturePipeline() {
         if (current_) current_->cancel();
         cancelAhead(nullptr);
     }
-    // Memory let go from now on is given back at once: the workers are going.
+    // Memory let go from now on is given back at once: the workers are going (they are
+    // joined as the last member goes, first of all).
     held_->setAside({});
-    workers_.reset();
 }
 
 void PicturePipeline::setOnArrival(std::function<void()> onArrival) {
@@ -199,7 +197,7 @@ Picture PicturePipeline::open(const ClipboardPicture& offered) {
 Picture PicturePipeline::start(const std::shared_ptr<Job>& job) {
     // Queued at the open's priority, even when it was queued ahead before: whichever
     // worker takes it first does the work.
-    if (!job->started.load() && !workers_->post(WorkerPool::Priority::Open, [this, job] { run(job); }))
+    if (!job->started.load() && !workers_.post(WorkerPool::Priority::Open, [this, job] { run(job); }))
         throw HostError("The program is ending");
     std::unique_lock lock(job->mutex);
     job->sized.wait(lock, [&] { return job->told(); });
@@ -225,7 +223,7 @@ void PicturePipeline::decodeAhead(const std::vector<fs::path>& files) {
                               std::any_of(ahead_.begin(), ahead_.end(), [&](const auto& j) { return j->file == file; });
         if (underWay) continue;
         auto job = std::make_shared<Job>(file, true);
-        if (!workers_->post(WorkerPool::Priority::Ahead, [this, job] { run(job); })) return;
+        if (!workers_.post(WorkerPool::Priority::Ahead, [this, job] { run(job); })) return;
         ahead_.push_back(std::move(job));
     }
     trimSoon();
@@ -235,7 +233,7 @@ void PicturePipeline::trimSoon() {
     // Under mutex_. Once the window has been idle long enough, the memory kept for the
     // next pictures goes back to the system.
     if (trimPending_ || closing_) return;
-    trimPending_ = workers_->postAfter(options_.spareMemoryIdle, WorkerPool::Priority::Chore, [this] {
+    trimPending_ = workers_.postAfter(options_.spareMemoryIdle, WorkerPool::Priority::Chore, [this] {
         const bool done = held_->trimIfIdle();
         const std::lock_guard lock(mutex_);
         trimPending_ = false;
@@ -400,23 +398,23 @@ void PicturePipeline::faultInAhead(const std::shared_ptr<Arrival>& arrival, ucha
     // are painted: a held key's steps come every 33 ms, and the faults would slow their
     // decoders.
     const int height = arrival->size().height();
-    workers_->postAfter(std::chrono::milliseconds(100), WorkerPool::Priority::Chore,
-                        [weak = std::weak_ptr<Arrival>(arrival), bits, bytes, height] {
-                            constexpr qsizetype kStep = qsizetype(8) << 20, kLead = qsizetype(32) << 20;
-                            constexpr int kFirstRows = 512;
-                            for (qsizetype at = 0; at < bytes; at += kStep) {
-                                const std::shared_ptr<Arrival> a = weak.lock();
-                                if (!a) return;
-                                // Not before the rows a window shows first have arrived.
-                                const int decoderNear = std::max(std::min(height, kFirstRows),
-                                                                 static_cast<int>((at - kLead) * height / bytes));
-                                while (a->rows() < decoderNear && !a->cancelled() && a->end() == Arrival::End::None)
-                                    a->waitRows(decoderNear, std::chrono::milliseconds(20));
-                                if (a->cancelled() || a->end() != Arrival::End::None) return;
-                                // Kernels before 5.14 refuse this; the decoder then takes the faults itself.
-                                if (::madvise(bits + at, std::min(kStep, bytes - at), MADV_POPULATE_WRITE) != 0) return;
-                            }
-                        });
+    workers_.postAfter(std::chrono::milliseconds(100), WorkerPool::Priority::Chore,
+                       [weak = std::weak_ptr<Arrival>(arrival), bits, bytes, height] {
+                           constexpr qsizetype kStep = qsizetype(8) << 20, kLead = qsizetype(32) << 20;
+                           constexpr int kFirstRows = 512;
+                           for (qsizetype at = 0; at < bytes; at += kStep) {
+                               const std::shared_ptr<Arrival> a = weak.lock();
+                               if (!a) return;
+                               // Not before the rows a window shows first have arrived.
+                               const int decoderNear = std::max(std::min(height, kFirstRows),
+                                                                static_cast<int>((at - kLead) * height / bytes));
+                               while (a->rows() < decoderNear && !a->cancelled() && a->end() == Arrival::End::None)
+                                   a->waitRows(decoderNear, std::chrono::milliseconds(20));
+                               if (a->cancelled() || a->end() != Arrival::End::None) return;
+                               // Kernels before 5.14 refuse this; the decoder then takes the faults itself.
+                               if (::madvise(bits + at, std::min(kStep, bytes - at), MADV_POPULATE_WRITE) != 0) return;
+                           }
+                       });
 }
 
 void PicturePipeline::setScreenProfile(const QByteArray& icc) {
@@ -451,11 +449,11 @@ void PicturePipeline::setAheadBudget(std::int64_t bytes) {
         current_.reset();
         cancelAhead(nullptr);
     }
-    workers_->waitIdle();
+    workers_.waitIdle();
     held_->setAside({});
     options_.aheadBudget = bytes;
     held_ = std::make_unique<HeldPictures>(bytes, options_.spareMemoryIdle);
-    held_->setAside([pool = workers_.get()](std::function<void()> work) {
+    held_->setAside([pool = &workers_](std::function<void()> work) {
         return pool->post(WorkerPool::Priority::Chore, std::move(work));
     });
 }
@@ -472,7 +470,7 @@ void PicturePipeline::finish() {
 
 void PicturePipeline::finishAll() {
     finish();
-    workers_->waitIdle();
+    workers_.waitIdle();
 }
 
 }  // namespace pictavo

@@ -102,8 +102,9 @@ private:
     std::vector<std::shared_ptr<Job>> ahead_;  // work ahead, queued or under way
     bool trimPending_ = false;
     bool closing_ = false;
-    // Last: taken down first, while everything its jobs use is still there.
-    std::unique_ptr<WorkerPool> workers_;
+    // Last: taken down first, while everything its jobs use is still there (a job that
+    // posts more work while the pool is going is told no, and does the work itself).
+    WorkerPool workers_;
 };
 
 }  // namespace pictavo

@@ -3,6 +3,7 @@
 
 #include <lcms2.h>
 
+#include <QColorSpace>
 #include <QCryptographicHash>
 #include <algorithm>
 #include <cstdlib>
@@ -91,6 +92,14 @@ void ColourConversion::convertRows(uchar* bits, qsizetype bytesPerLine, int widt
     const bool premultiplied = format == QImage::Format_ARGB32_Premultiplied;
     if (!premultiplied && format != QImage::Format_RGB32 && format != QImage::Format_ARGB32) return;
     if (width <= 0 || rows <= 0) return;
+    if (!quick_.isIdentity() && format == QImage::Format_RGB32) {
+        // A row at a time: Qt hands a larger picture to threads of its own.
+        for (int y = 0; y < rows; ++y) {
+            QImage row(bits + y * bytesPerLine, width, 1, bytesPerLine, format);
+            row.applyColorTransform(quick_);
+        }
+        return;
+    }
     const auto stride = static_cast<cmsUInt32Number>(bytesPerLine);
     const auto pixels = static_cast<cmsUInt32Number>(width);
     if (!premultiplied) {
@@ -182,6 +191,13 @@ std::shared_ptr<const ColourConversion> ColourTransforms::forPicture(const Pictu
     if (from.fits(colours.grey ? cmsSigGrayData : cmsSigRgbData))
         conversion =
             makeConversion(from, Profile(screen), colours.grey, [](void* t) { return new ColourConversion(t); });
+    // Qt's quick conversion only to an sRGB screen, the usual one: to others it strays by
+    // up to three levels from LittleCMS's.
+    if (conversion && !colours.grey && screen.isEmpty()) {
+        const QColorSpace in = QColorSpace::fromIccProfile(colours.profile);
+        if (in.isValid())
+            const_cast<ColourConversion&>(*conversion).quick_ = in.transformationToColorSpace(QColorSpace::SRgb);
+    }
     const std::lock_guard lock(mutex_);
     ++made_;
     if (screen_ == screen && std::none_of(cache_.begin(), cache_.end(), [&](const Entry& e) { return e.key == key; })) {

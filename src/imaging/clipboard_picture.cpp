@@ -10,12 +10,6 @@
 
 namespace pictavo {
 
-namespace {
-
-constexpr std::int64_t kLimitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024;
-
-}  // namespace
-
 QString clipboardPictureFormat(const QMimeData& data) {
     const QStringList offered = data.formats();
     // The types our own libraries read (picture_formats.h) are unknown to Qt's readers.
@@ -50,11 +44,11 @@ ClipboardPicture takeClipboardPicture(const QMimeData& data) {
 
 QImage decodeClipboardPicture(const ClipboardPicture& offered) {
     if (offered.format != QLatin1String(kDecodedPictureType)) {
-        if (offered.bytes.size() > kLimitBytes) throw HostError("The picture is too large");
+        if (offered.bytes.size() > kPictureLimitBytes) throw HostError("The picture is too large");
         return decodePicture(offered.bytes);
     }
     if (offered.image.isNull()) throw HostError("The clipboard holds no picture");
-    if (4.0 * offered.image.width() * offered.image.height() > double(kLimitBytes))
+    if (4.0 * offered.image.width() * offered.image.height() > double(kPictureLimitBytes))
         throw HostError("The picture is too large");
     return offered.image;
 }

@@ -16,7 +16,7 @@ namespace {
 // The longest side of a HEIF picture: that of a square of 4-byte pixels filling the
 // allocation bound. libheif bounds each side, not the area, of what it allocates.
 constexpr int kLongestSide = 16384;
-static_assert(4LL * kLongestSide * kLongestSide <= std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024);
+static_assert(4LL * kLongestSide * kLongestSide <= kPictureLimitBytes);
 // How much larger than the shown picture its stored canvas may be, for a crop (clap).
 constexpr int kCropRoom = 1024;
 

@@ -28,8 +28,6 @@ namespace {
 
 void (*beforeRead)(int fd) = nullptr;
 
-constexpr std::int64_t kLimitBytes = kPictureLimitBytes;
-
 [[noreturn]] void fail(int err) { throw HostError(reasonText({err, std::generic_category()})); }
 
 bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
@@ -76,7 +74,7 @@ QByteArray readPictureFile(const std::filesystem::path& native, struct stat* see
     if (::fstat(fd.get(), &opened) != 0) fail(errno);
     if (!S_ISREG(opened.st_mode)) throw HostError("Not a picture file");
     if (opened.st_size == 0) throw HostError("The file is empty");
-    if (opened.st_size > kLimitBytes) throw HostError("The file is too large to be a picture");
+    if (opened.st_size > kPictureLimitBytes) throw HostError("The file is too large to be a picture");
     if (beforeRead) beforeRead(fd.get());
 
     // One read of the size just seen; a file that shrank, grew or was rewritten meanwhile
@@ -119,7 +117,7 @@ PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool 
     if (!kind.size.isValid() && sizeInEveryHeader(kind.format)) throw HostError("The picture file is damaged");
     if (kind.size.isValid()) {
         const double bytesNeeded = 4.0 * kind.size.width() * kind.size.height();
-        if (bytesNeeded > double(std::min(limitBytes, kLimitBytes))) throw HostError("The picture is too large");
+        if (bytesNeeded > double(std::min(limitBytes, kPictureLimitBytes))) throw HostError("The picture is too large");
     }
     const auto* data = bytesOf(bytes);
     const auto length = static_cast<std::size_t>(bytes.size());

@@ -54,8 +54,7 @@ struct PictureKind {
 };
 // `jpegEnd` false skips the walk of a JPEG's data to its end marker, for a decoder that
 // finds a JPEG cut short itself (JpegRows) and would otherwise wait for that walk first.
-[[nodiscard]] PictureKind checkPicture(const QByteArray& bytes,
-                                       std::int64_t limitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024,
+[[nodiscard]] PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes = kPictureLimitBytes,
                                        bool jpegEnd = true);
 
 // A 32-bit picture with its EXIF orientation applied. A picture whose pixels would take
@@ -63,8 +62,7 @@ struct PictureKind {
 // `memory`, when given, is asked for the memory a JPEG is decoded into: a Format_RGB32
 // picture of the size asked that nobody else holds (see PixelPool); fresh memory if not.
 using PictureMemory = std::function<QImage(QSize)>;
-[[nodiscard]] QImage decodePicture(const QByteArray& bytes,
-                                   std::int64_t limitBytes = std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024,
+[[nodiscard]] QImage decodePicture(const QByteArray& bytes, std::int64_t limitBytes = kPictureLimitBytes,
                                    const PictureMemory& memory = {});
 
 // The size a picture's header gives, without decoding it; invalid when it does not tell.

@@ -397,16 +397,7 @@ TEST(OutsideWorld, TheShownFileDeletedBeforeSaveOrDeleteEndsInWhatTheCommandsSay
 
 namespace {
 
-// What Qt's own reader makes of a file, turned as its EXIF orientation says.
-QImage qtDecode(const std::string& bytes) {
-    const QByteArray data = QByteArray::fromStdString(bytes);
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    return reader.read().convertToFormat(QImage::Format_RGB32);
-}
+QImage qtDecode(const std::string& bytes) { return test::qtDecode(QByteArray::fromStdString(bytes)); }
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 // that stops when asked, and damaged data refused rather than shown grey.
 
 #include "imaging/jpeg_rows.h"
+#include "support/hostile_corpus.h"
 
 #include <gtest/gtest.h>
 
@@ -138,15 +139,7 @@ QByteArray orientationExif(int value, bool intel = true) {
     return exif({{{0x010f, 2, 1, 0}, {0x0112, 3, 1, std::uint16_t(value)}}}, intel);
 }
 
-// Qt's own decode, turned as the EXIF orientation says: what every JPEG must look like.
-QImage qtDecode(const QByteArray& bytes) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    return reader.read().convertToFormat(QImage::Format_RGB32);
-}
+using test::qtDecode;
 
 // Rows [from, to) of both, alpha included.
 bool sameRows(const QImage& a, const QImage& b, int from, int to) {

@@ -18,6 +18,7 @@
 
 #include "imaging/picture_pipeline.h"
 #include "support/form_fixture.h"
+#include "support/hostile_corpus.h"
 
 namespace pictavo {
 namespace {
@@ -95,14 +96,7 @@ QByteArray swappedRedGreen() {
 }
 
 // The file's stored numbers as Qt's reader gives them: turned, not converted.
-QImage storedNumbers(const QByteArray& file) {
-    QBuffer buffer;
-    buffer.setData(file);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    return reader.read().convertToFormat(QImage::Format_RGB32);
-}
+QImage storedNumbers(const QByteArray& file) { return test::qtDecode(file); }
 
 // The same, taken by LittleCMS's own transform from one profile to another (empty: sRGB).
 QImage converted(QImage image, const QByteArray& from, const QByteArray& to) {

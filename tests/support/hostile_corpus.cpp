@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "support/hostile_corpus.h"
 
+#include <QBuffer>
+#include <QImageReader>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -347,6 +350,15 @@ std::vector<HostileEntry> makeHostileFolder(const fs::path& folder) {
         add(label, name, Outcome::Picture);
     }
     return out;
+}
+
+QImage qtDecode(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    return reader.read().convertToFormat(QImage::Format_RGB32);
 }
 
 }  // namespace pictavo::test

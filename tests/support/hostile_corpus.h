@@ -4,6 +4,8 @@
 // files, bombs, special entries named like pictures, unreadable files and awkward names.
 // Made by the tests themselves; the benchmark and the fuzzers' seed corpus use it too.
 
+#include <QByteArray>
+#include <QImage>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -41,5 +43,9 @@ std::string jpegBytes(int width, int height, const JpegMaking& making = {});
 // A JPEG of the given size whose header is then made to claim another size: the pixel data
 // stays that of the small picture.
 std::string jpegClaiming(int width, int height);
+
+// What Qt's own reader makes of a picture file, turned as its EXIF orientation says: what
+// every decode of ours must equal.
+[[nodiscard]] QImage qtDecode(const QByteArray& bytes);
 
 }  // namespace pictavo::test

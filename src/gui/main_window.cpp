@@ -271,6 +271,7 @@ void MainWindow::buildSurface() {
     auto* picture = new PictureView(c.Image1, units_, surface);
     pictureView_ = picture;
     picture->onPainted = [this] { pictureShown(); };
+    picture->onResized = [this](QSize devicePixels) { form_.c.pictures.setViewSize(devicePixels); };
     picture->setObjectName(QString::fromStdString(c.Picture1.name()));
     picture->setAccessibleName(QCoreApplication::translate("pictavo", "Picture"));
     bind(c.Picture1, picture);

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -28,14 +29,26 @@ QSize PictureView::deviceSize() const {
     return {static_cast<int>(std::ceil(width() * ratio)), static_cast<int>(std::ceil(height() * ratio))};
 }
 
+int PictureView::rowsInView(const Arrival& arrival, int rows, int firstRows) const {
+    // Columns of the picture up to the viewport's right edge: those that came first, or more.
+    const int right = deviceSize().width() - origin().x();
+    return right <= arrival.firstColumns() ? firstRows : rows;
+}
+
 void PictureView::rowsArrived() {
     const auto& arrival = image_.picture().arrival();
     if (!arrival) return;
-    int rows = 0;
-    (void)arrival->soFar(rows);
+    int rows = 0, firstRows = 0;
+    (void)arrival->soFar(rows, firstRows);
+    rows = rowsInView(*arrival, rows, firstRows);
     // Rows below the viewport need no paint until the person pans to them.
     const int bottom = deviceSize().height() - origin().y();
     if (rows > paintedRows_ && (paintedRows_ < bottom || rows == arrival->size().height())) update();
+}
+
+void PictureView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (onResized) onResized(deviceSize());
 }
 
 bool PictureView::paintedAllInView() const {
@@ -52,7 +65,11 @@ void PictureView::paintEvent(QPaintEvent* event) {
     if (const auto& arrival = shown.arrival()) {
         // A picture found broken is never shown, not even the part that arrived.
         if (arrival->end() == Arrival::End::Failed) return;
-        picture = &arrival->soFar(rows);
+        int firstRows = 0;
+        picture = &arrival->soFar(rows, firstRows);
+        // Rows whose columns in view have arrived, the columns to their right maybe not yet:
+        // only the viewport's part of them is drawn.
+        rows = rowsInView(*arrival, rows, firstRows);
     } else {
         picture = shown.image();
         rows = picture ? picture->height() : 0;
@@ -78,6 +95,7 @@ void PictureView::paintEvent(QPaintEvent* event) {
                         part.target.height() / ratio);
     painter.drawImage(target, ready, QRectF(part.source));
     painter.end();
+    if (const auto& arrival = shown.arrival(); arrival && paintedAllInView()) arrival->shownInView();
     if (onPainted && rows == picture->height()) onPainted();
 }
 

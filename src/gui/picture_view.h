@@ -25,6 +25,8 @@ public:
     PictureView(const Image& image, const Units& units, QWidget* parent = nullptr);
     // Called after each paint that showed a whole picture.
     std::function<void()> onPainted;
+    // Called with the viewport's size in device pixels whenever it changes.
+    std::function<void(QSize)> onResized;
     // More rows of the picture have arrived: painted where they show.
     void rowsArrived();
     // The last paint showed every row of the picture that lies in the viewport.
@@ -32,11 +34,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Where the picture's origin is and how tall the viewport is, in device pixels.
     [[nodiscard]] QPoint origin() const;
     [[nodiscard]] QSize deviceSize() const;
+    // Of a picture still arriving, the rows complete in the viewport's columns.
+    [[nodiscard]] int rowsInView(const Arrival& arrival, int rows, int firstRows) const;
 
     const Image& image_;
     Units units_;

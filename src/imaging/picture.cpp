@@ -12,6 +12,14 @@ const QImage& Arrival::soFar(int& rows) {
     return image_;
 }
 
+const QImage& Arrival::soFar(int& rows, int& firstRows) {
+    const std::lock_guard lock(mutex_);
+    adopt();
+    rows = rows_.load(std::memory_order_acquire);
+    firstRows = std::max(rows, firstRows_.load(std::memory_order_acquire));
+    return image_;
+}
+
 const QImage& Arrival::whole() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return end_ != End::None; });
@@ -40,6 +48,14 @@ void Arrival::rowsReady(int rows) {
     {
         const std::lock_guard lock(mutex_);
         rows_.store(rows, std::memory_order_release);
+    }
+    changed_.notify_all();
+}
+
+void Arrival::firstRowsReady(int rows) {
+    {
+        const std::lock_guard lock(mutex_);
+        firstRows_.store(rows, std::memory_order_release);
     }
     changed_.notify_all();
 }

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QSize>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -37,6 +38,8 @@ public:
     // --- the showing thread ---------------------------------------------------------
     // The picture as far as it has arrived: `rows` from the top are complete.
     [[nodiscard]] const QImage& soFar(int& rows);
+    // The same, with how far the columns that come first have arrived (see firstRows()).
+    [[nodiscard]] const QImage& soFar(int& rows, int& firstRows);
     // Waits for the end; the whole picture, or a null image when it failed or was cancelled.
     [[nodiscard]] const QImage& whole();
     [[nodiscard]] End end() const;
@@ -48,14 +51,27 @@ public:
     void waitRows(int rows, std::chrono::milliseconds timeout);
     // How many rows from the top are complete.
     [[nodiscard]] int rows() const { return rows_.load(std::memory_order_acquire); }
+    // A picture that arrives columns first (those a window shows at once, before the rest
+    // of each row) has this many columns from the left complete in firstRows() rows from
+    // the top; the picture's width when whole rows arrive at once.
+    [[nodiscard]] int firstColumns() const { return firstColumns_; }
+    [[nodiscard]] int firstRows() const { return std::max(rows(), firstRows_.load(std::memory_order_acquire)); }
     void cancel() { cancelled_.store(true, std::memory_order_relaxed); }
+    // A window showed every row of the picture in its view: what is still to come may take
+    // the cores now.
+    void shownInView() { shownInView_.store(true, std::memory_order_relaxed); }
+    [[nodiscard]] bool partInViewShown() const { return shownInView_.load(std::memory_order_relaxed); }
     [[nodiscard]] bool cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
 
     // --- the decoder --------------------------------------------------------------------
     // The memory the rows are decoded into, before the picture is handed over.
     void setMemory(QImage image) { image_ = std::move(image); }
+    // Before the picture is handed over: its left `columns` come first.
+    void setFirstColumns(int columns) { firstColumns_ = std::clamp(columns, 0, size_.width()); }
     // The first `rows` rows are complete.
     void rowsReady(int rows);
+    // The first `rows` rows are complete in the first columns (rows() and more).
+    void firstRowsReady(int rows);
     // Every row is in place, or, for a picture decoded elsewhere, here is the whole.
     void finish(QImage decoded = {});
     void fail(std::string why);
@@ -71,7 +87,10 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::atomic<int> rows_{0};
+    int firstColumns_ = size_.width();
+    std::atomic<int> firstRows_{0};
     std::atomic<bool> cancelled_{false};
+    std::atomic<bool> shownInView_{false};
     End end_ = End::None;
     QImage handedOver_;
     bool adopted_ = true;

@@ -97,19 +97,28 @@ PictureColours coloursOf(const PictureKind& kind, const QByteArray& bytes, const
 // Converts a picture's rows to the screen's colours in strips on other workers while its
 // decoder goes on, so that a profiled photo takes little longer than one without; and says
 // how many rows from the top are decoded and converted, never fewer than it said before.
-// Waits for every strip before it goes.
+// Where the picture arrives columns first, each strip's first columns are converted before
+// any strip's rest: the part a window shows at once costs a fraction of the whole rows.
+// Work ahead converts its strips on its own thread, as it decodes: it never takes a thread
+// an open could use. Waits for every strip before it goes.
 class StripConverter {
 public:
     // `bits`: the memory's pixels, taken while it was not shared (bits() of a shared
-    // picture would copy it).
+    // picture would copy it). `firstPart`: the columns that come first, and the rows before
+    // which nothing else is converted (empty: whole rows). `report(rows, firstRows)`: rows
+    // complete, and complete in the first columns.
     StripConverter(WorkerPool& pool, std::shared_ptr<const ColourConversion> conversion, const QImage& memory,
-                   uchar* bits, const std::atomic<bool>& cancelled, std::function<void(int rows)> report)
+                   uchar* bits, const PicturePipeline::Job& job, std::shared_ptr<Arrival> arrival, QSize firstPart,
+                   std::function<void(int rows, int firstRows)> report)
         : pool_(pool),
           state_(std::make_shared<State>()),
           conversion_(std::move(conversion)),
           memory_(memory),
           bits_(bits),
-          cancelled_(cancelled),
+          job_(job),
+          arrival_(std::move(arrival)),
+          firstColumns_(firstPart.width() > 0 ? std::min(firstPart.width(), memory.width()) : memory.width()),
+          partRows_(firstPart.height()),
           report_(std::move(report)) {}
     ~StripConverter() { finish(); }
     StripConverter(const StripConverter&) = delete;
@@ -122,51 +131,100 @@ public:
         const int step = std::max(16, (256 * 1024) / std::max(width, 1));
         for (int first = from; first < to; first += step) {
             const int end = std::min(to, first + step);
-            {
-                const std::lock_guard lock(state_->mutex);
-                ++state_->pending;
+            if (job_.ahead.load()) {
+                convert(first, end, 0, width);
+                continue;
             }
-            auto strip = [state = state_, conversion = conversion_, memory = memory_, bits = bits_, first, end,
-                          &cancelled = cancelled_, &report = report_] {
-                if (!cancelled.load())
-                    conversion->convertRows(bits + qsizetype(first) * memory.bytesPerLine(), memory.bytesPerLine(),
-                                            memory.width(), end - first, QImage::Format_RGB32);
-                const std::lock_guard lock(state->mutex);
-                state->done[first] = end;
-                // Reported under the lock: the count only ever rises.
-                const int before = state->top;
-                for (auto it = state->done.find(state->top); it != state->done.end();
-                     it = state->done.find(state->top)) {
-                    state->top = it->second;
-                    state->done.erase(it);
+            if (firstColumns_ < width) {
+                post(WorkerPool::Priority::Open, first, end, 0, firstColumns_);
+                rest_.emplace_back(first, end);
+                // The rest of the rows waits until the window has shown the part in view (or
+                // a moment after the decoder passed it, for a picture no window shows): till
+                // then the decoder and the window have the cores to themselves.
+                if (end >= partRows_ && !passedPart_) passedPart_ = std::chrono::steady_clock::now();
+                if (passedPart_ && ((arrival_ && arrival_->partInViewShown()) ||
+                                    std::chrono::steady_clock::now() - *passedPart_ > kShowingTime)) {
+                    for (const auto& [f, e] : rest_) post(WorkerPool::Priority::Chore, f, e, firstColumns_, width);
+                    rest_.clear();
                 }
-                if (state->top > before && report) report(state->top);
-                --state->pending;
-                state->changed.notify_all();
-            };
-            if (!pool_.post(WorkerPool::Priority::Chore, strip)) strip();  // the program is ending
+            } else {
+                post(WorkerPool::Priority::Open, first, end, 0, width);
+            }
         }
     }
     void finish() {
+        // A decode that ended early (cancelled or broken) still converts what it decoded.
+        for (const auto& [f, e] : rest_) post(WorkerPool::Priority::Chore, f, e, firstColumns_, memory_.width());
+        rest_.clear();
         std::unique_lock lock(state_->mutex);
         state_->changed.wait(lock, [&] { return state_->pending == 0; });
     }
 
 private:
+    // Strips done, and how far from the top they reach without a gap.
+    struct Reach {
+        std::map<int, int> done;  // below the top: first row -> end
+        int top = 0;
+        void add(int first, int end) {
+            done[first] = end;
+            for (auto it = done.find(top); it != done.end(); it = done.find(top)) {
+                top = it->second;
+                done.erase(it);
+            }
+        }
+    };
     struct State {
         std::mutex mutex;
         std::condition_variable changed;
-        std::map<int, int> done;  // converted strips below the top: first row -> end
-        int top = 0;
+        Reach left, right;  // the first columns, and the rest
         int pending = 0;
     };
+
+    void post(WorkerPool::Priority priority, int first, int end, int left, int right) {
+        {
+            const std::lock_guard lock(state_->mutex);
+            ++state_->pending;
+        }
+        auto strip = [this, state = state_, first, end, left, right] {
+            convert(first, end, left, right);
+            const std::lock_guard lock(state->mutex);
+            --state->pending;
+            state->changed.notify_all();
+        };
+        if (!pool_.post(priority, strip)) strip();  // the program is ending
+    }
+
+    // Rows [first, end) of columns [left, right), and what is complete now reported. A
+    // strip from the left edge counts for the first columns, one to the right edge for the
+    // rest; a whole-width strip for both.
+    void convert(int first, int end, int left, int right) {
+        const int width = memory_.width();
+        if (!job_.cancelled.load())
+            conversion_->convertRows(bits_ + qsizetype(first) * memory_.bytesPerLine() + qsizetype(left) * 4,
+                                     memory_.bytesPerLine(), right - left, end - first, QImage::Format_RGB32);
+        const std::lock_guard lock(state_->mutex);
+        // Reported under the lock: the counts only ever rise.
+        const int rowsBefore = std::min(state_->left.top, state_->right.top), firstBefore = state_->left.top;
+        if (left == 0) state_->left.add(first, end);
+        if (right == width) state_->right.add(first, end);
+        const int rows = std::min(state_->left.top, state_->right.top), firstRows = state_->left.top;
+        if ((rows > rowsBefore || firstRows > firstBefore) && report_) report_(rows, firstRows);
+    }
+
     WorkerPool& pool_;
     std::shared_ptr<State> state_;
     std::shared_ptr<const ColourConversion> conversion_;
     QImage memory_;  // kept by every strip: a cancelled picture's memory outlives them
     uchar* bits_;
-    const std::atomic<bool>& cancelled_;
-    std::function<void(int)> report_;
+    const PicturePipeline::Job& job_;
+    const std::shared_ptr<Arrival> arrival_;
+    // How long a window may take to show the part in view once it has come.
+    static constexpr std::chrono::milliseconds kShowingTime{50};
+    std::optional<std::chrono::steady_clock::time_point> passedPart_;
+    const int firstColumns_;                 // the width when whole rows come at once
+    const int partRows_;                     // of the first part
+    std::vector<std::pair<int, int>> rest_;  // strips whose columns after the first wait
+    std::function<void(int, int)> report_;
 };
 
 }  // namespace
@@ -386,26 +444,31 @@ void PicturePipeline::decode(Job& job) {
             if (image.isNull()) throw std::bad_alloc();
             uchar* bits = image.bits();
             const qsizetype bytesPerLine = image.bytesPerLine();
+            // The columns a window shows at once are converted first, where they are fewer
+            // than the picture's.
+            const QSize firstPart = conversion && large ? QSize(viewColumns_.load(), viewRows_.load()) : QSize();
             if (large) {
                 arrival = std::make_shared<Arrival>(rows.size());
                 arrival->setMemory(image);
+                if (firstPart.width() > 0) arrival->setFirstColumns(firstPart.width());
                 job.hand(arrival);
                 if (!ahead) faultInAhead(arrival, bits, image.sizeInBytes());
             }
-            auto report = [&](int ready) {
+            auto report = [&](int ready, int firstReady) {
                 if (!arrival) return;
+                if (firstReady > ready) arrival->firstRowsReady(firstReady);
                 arrival->rowsReady(ready);
                 if (!job.ahead) arrived();
             };
             std::optional<StripConverter> converter;
-            if (conversion) converter.emplace(workers_, conversion, image, bits, job.cancelled, report);
+            if (conversion) converter.emplace(workers_, conversion, image, bits, job, arrival, firstPart, report);
             int decoded = 0;
             const bool whole = rows.decode(bits, bytesPerLine, [&](int ready) {
                 if (ready <= decoded) return !job.cancelled.load();
                 if (converter) {
                     converter->decoded(decoded, ready);
                 } else {
-                    report(ready);
+                    report(ready, ready);
                 }
                 decoded = ready;
                 return !job.cancelled.load();
@@ -478,25 +541,43 @@ void PicturePipeline::faultInAhead(const std::shared_ptr<Arrival>& arrival, ucha
     // decoder. Never far ahead, so that a decode cancelled early has not made the whole
     // picture's memory resident. Only for a photo that stays on view, once its visible rows
     // are painted: a held key's steps come every 33 ms, and the faults would slow their
-    // decoders.
-    const int height = arrival->size().height();
-    workers_.postAfter(std::chrono::milliseconds(100), WorkerPool::Priority::Chore,
-                       [weak = std::weak_ptr<Arrival>(arrival), bits, bytes, height] {
-                           constexpr qsizetype kStep = qsizetype(8) << 20, kLead = qsizetype(32) << 20;
-                           constexpr int kFirstRows = 512;
-                           for (qsizetype at = 0; at < bytes; at += kStep) {
-                               const std::shared_ptr<Arrival> a = weak.lock();
-                               if (!a) return;
-                               // Not before the rows a window shows first have arrived.
-                               const int decoderNear = std::max(std::min(height, kFirstRows),
-                                                                static_cast<int>((at - kLead) * height / bytes));
-                               while (a->rows() < decoderNear && !a->cancelled() && a->end() == Arrival::End::None)
-                                   a->waitRows(decoderNear, std::chrono::milliseconds(20));
-                               if (a->cancelled() || a->end() != Arrival::End::None) return;
-                               // Kernels before 5.14 refuse this; the decoder then takes the faults itself.
-                               if (::madvise(bits + at, std::min(kStep, bytes - at), MADV_POPULATE_WRITE) != 0) return;
-                           }
-                       });
+    // decoders. Each step is a chore of its own, and a step that would run too far ahead is
+    // posted again a little later: no worker waits on the decoder, so a profiled photo's
+    // strips always find one to convert them.
+    struct Faults {
+        std::weak_ptr<Arrival> arrival;
+        uchar* bits;
+        qsizetype bytes;
+        int height;
+        qsizetype at = 0;
+    };
+    const auto step = std::make_shared<std::function<void(Faults)>>();
+    *step = [pool = &workers_, weakStep = std::weak_ptr(step)](Faults f) {
+        constexpr qsizetype kStep = qsizetype(8) << 20, kLead = qsizetype(32) << 20;
+        constexpr int kFirstRows = 512;
+        constexpr std::chrono::milliseconds kRecheck{10};
+        const std::shared_ptr<Arrival> a = f.arrival.lock();
+        const auto next = weakStep.lock();
+        if (!a || !next || f.at >= f.bytes || a->cancelled() || a->end() != Arrival::End::None) return;
+        // Not before the rows a window shows first have arrived.
+        const int decoderNear =
+            std::max(std::min(f.height, kFirstRows), static_cast<int>((f.at - kLead) * f.height / f.bytes));
+        if (a->rows() >= decoderNear) {
+            // Kernels before 5.14 refuse this; the decoder then takes the faults itself.
+            if (::madvise(f.bits + f.at, std::min(kStep, f.bytes - f.at), MADV_POPULATE_WRITE) != 0) return;
+            f.at += kStep;
+        }
+        pool->postAfter(a->rows() >= decoderNear ? std::chrono::milliseconds(0) : kRecheck, WorkerPool::Priority::Chore,
+                        [next, f] { (*next)(f); });
+    };
+    const Faults first{arrival, bits, bytes, arrival->size().height()};
+    workers_.postAfter(std::chrono::milliseconds(100), WorkerPool::Priority::Chore, [step, first] { (*step)(first); });
+}
+
+void PicturePipeline::setViewSize(QSize devicePixels) {
+    // Two hints, read apart: a size torn between two resizes costs no more than a wrong guess.
+    viewColumns_.store(std::max(0, devicePixels.width()));
+    viewRows_.store(std::max(0, devicePixels.height()));
 }
 
 void PicturePipeline::setScreenProfile(const QByteArray& icc) {

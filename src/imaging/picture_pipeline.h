@@ -14,6 +14,8 @@
 // workers.
 
 #include <QImage>
+#include <QSize>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -72,6 +74,10 @@ public:
     // The screen's colour profile (empty: sRGB). Pictures held ahead, in the colours of
     // the screen before, are let go.
     void setScreenProfile(const QByteArray& icc);
+    // How large the window's view of a picture is, in pixels: a large profiled photo's
+    // columns in view are converted first (the whole rows when not told).
+    void setViewSize(QSize devicePixels);
+
     // Bytes the pictures held ahead may take; lets go of every picture held.
     void setAheadBudget(std::int64_t bytes);
 
@@ -101,6 +107,7 @@ private:
     std::shared_ptr<Job> current_;             // the person's open
     std::vector<std::shared_ptr<Job>> ahead_;  // work ahead, queued or under way
     bool trimPending_ = false;
+    std::atomic<int> viewColumns_{0}, viewRows_{0};
     bool closing_ = false;
     // Last: taken down first, while everything its jobs use is still there (a job that
     // posts more work while the pool is going is told no, and does the work itself).

@@ -133,6 +133,7 @@ struct Profiled {
     QSize size;
     int orientation;
     bool progressive;
+    int viewWidth = 0;  // the window's view, whose columns are converted first (0: not told)
 };
 QByteArray none() { return {}; }
 QByteArray cutShort() { return adobeRgb().left(300); }
@@ -148,6 +149,7 @@ TEST_P(ProfiledPhoto, ShowsTheColoursLittleCmsGivesForTheScreen) {
     test::writeBytes(fx.host.startFolder() / "p.jpg", file.toStdString());
     const QByteArray screen = c.screen();
     fx.host.pictures().setScreenProfile(screen);
+    fx.host.pictures().setViewSize({c.viewWidth, 600});
     const Picture picture = fx.host.pictures().open(fx.host.startFolder() / "p.jpg");
     EXPECT_EQ(picture.arrival() != nullptr, c.size.width() * c.size.height() >= 2'000'000) << "arrives in rows";
     const QImage shown = *picture.image();
@@ -175,8 +177,38 @@ INSTANTIATE_TEST_SUITE_P(
                       Profiled{"AdobeRgbProgressiveAndLarge", adobeRgb, none, {2000, 1100}, 1, true},
                       Profiled{"RedAndGreenExchangedMirrored", swappedRedGreen, none, {120, 80}, 2, false},
                       Profiled{"ProPhotoOnAnAdobeRgbScreen", proPhoto, adobeRgb, {2000, 1100}, 1, false},
+                      // Columns in view first, then the rest of each row: every column ends
+                      // converted once, turned or not, whatever the view's width.
+                      Profiled{"AdobeRgbColumnsInViewFirst", adobeRgb, none, {2000, 1100}, 1, false, 333},
+                      Profiled{"ProPhotoTurnedColumnsInViewFirst", proPhoto, none, {1100, 2000}, 8, true, 700},
+                      Profiled{"ColumnsFirstOnAnAdobeRgbScreen", proPhoto, adobeRgb, {2000, 1100}, 1, false, 500},
+                      Profiled{"ViewWiderThanThePhoto", proPhoto, adobeRgb, {2000, 1100}, 1, false, 4000},
                       Profiled{"CutShortProfileIgnored", cutShort, none, {64, 48}, 1, false}),
     [](const ::testing::TestParamInfo<Profiled>& info) { return info.param.name; });
+
+// Work ahead converts its own strips on its own thread (no other worker is its to take,
+// and it must not wait for itself); an open that takes the job over mid-way hands the rest
+// to the workers, columns in view first. Either way every pixel ends converted once.
+TEST(ProfiledPhotoAhead, DecodedAheadOrTakenOverMidWayShowsTheSameColours) {
+    const QByteArray profile = proPhoto();
+    const QByteArray file = jpegOf(photo(2400, 1600), profile, 1, false);
+    const QImage want = converted(storedNumbers(file), profile, {});
+    for (const bool takenOver : {false, true}) {
+        SCOPED_TRACE(takenOver ? "taken over" : "decoded ahead, then opened");
+        test::FormFixture fx;
+        const auto path = fx.host.startFolder() / "p.jpg";
+        test::writeBytes(path, file.toStdString());
+        PicturePipeline& pictures = fx.host.pictures();
+        pictures.setViewSize({300, 200});
+        pictures.decodeAhead({path});
+        if (!takenOver) pictures.finishAll();
+        const Picture picture = pictures.open(path);
+        EXPECT_LE(meanDistance(*picture.image(), want), 3.0);
+        if (!takenOver) {
+            EXPECT_EQ(pictures.held().hits(), 1u);
+        }
+    }
+}
 
 }  // namespace
 }  // namespace pictavo

@@ -17,6 +17,7 @@
 #include <QToolButton>
 
 #include "app/open_path.h"
+#include "form/rules.h"
 #include "gui/about_dialog.h"
 #include "gui/picture_view.h"
 #include "gui_fixture.h"
@@ -583,6 +584,58 @@ TEST_F(GuiTest, ALargePhotoShowsItsVisibleRowsAndTheWindowAnswersWhileTheRestArr
     clickRow("filList", 1);
     EXPECT_EQ(arrival->end() == Arrival::End::Whole || arrival->end() == Arrival::End::Cancelled, true);
     EXPECT_EQ(widget("Picture1")->grab().toImage().pixel(5, 5) & 0xFFFFFF, 0x405060u);
+}
+
+// A profiled photo's columns in view are converted before the rest of its rows: the view
+// draws the rows that have arrived in the columns it shows, and never a pixel of a column
+// still waiting for its colours, wherever the picture is scrolled.
+TEST_F(GuiTest, APhotoArrivingColumnsFirstShowsOnlyWhatHasArrivedInView) {
+    start();
+    auto* view = static_cast<gui::PictureView*>(widget("Picture1"));
+    const int w = view->width(), h = view->height();
+    constexpr QRgb kArrived = 0xFF00C000, kWaiting = 0xFFFF0000;
+    constexpr int kRows = 20, kFirstRows = 60;
+    const int firstColumns = w + 10;
+    QImage memory(2 * w, 3 * h, QImage::Format_RGB32);
+    memory.fill(kWaiting);
+    for (int y = 0; y < kFirstRows; ++y)
+        for (int x = 0; x < (y < kRows ? memory.width() : firstColumns); ++x) memory.setPixel(x, y, kArrived);
+    const auto arrival = std::make_shared<Arrival>(memory.size());
+    arrival->setMemory(memory);
+    arrival->setFirstColumns(firstColumns);
+    arrival->firstRowsReady(kFirstRows);
+    arrival->rowsReady(kRows);
+    window->run([&] {
+        form.c.Image1.setPicture(Picture(arrival), host.TwipsPerPixelX(), host.TwipsPerPixelY());
+        fitViewport(form.c);
+    });
+    const auto shown = [&] { return view->grab().toImage(); };
+    const QRgb background = view->palette().color(QPalette::Mid).rgb();
+    struct {
+        const char* where;
+        int scrolledRight;  // pixels
+        int drawnRows;
+    } cases[] = {{"at the left, within the first columns", 0, kFirstRows},
+                 {"scrolled past the first columns", 40, kRows}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        window->run([&] { form.c.Image1.setLeft(-c.scrolledRight * host.TwipsPerPixelX()); });
+        settle();
+        const QImage image = shown();
+        for (int y : {0, kRows - 1, kRows, kFirstRows - 1, kFirstRows, h - 1}) {
+            const QRgb want = y < c.drawnRows ? kArrived : background;
+            EXPECT_EQ(image.pixel(w - 1, y), want) << "row " << y;
+            EXPECT_EQ(image.pixel(0, y), want) << "row " << y;
+        }
+        EXPECT_FALSE(view->paintedAllInView());
+    }
+
+    // The rest of the rows arrive: all is drawn.
+    arrival->rowsReady(memory.height());
+    view->rowsArrived();
+    settle();
+    EXPECT_TRUE(view->paintedAllInView());
+    EXPECT_EQ(shown().pixel(w - 1, h - 1), kWaiting) << "the rows, whole, as they came";
 }
 
 }  // namespace

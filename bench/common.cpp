@@ -67,19 +67,6 @@ void writePhoto(const fs::path& file, int width, int height, unsigned seed) {
     tjDestroy(tj);
 }
 
-std::vector<unsigned char> readWhole(const fs::path& file) {
-    std::vector<unsigned char> bytes(fs::file_size(file));
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    return bytes;
-}
-
 }  // namespace
 
 // --- measuring -------------------------------------------------------------------------
@@ -216,6 +203,19 @@ std::string megapixels(int width, int height) {
 }
 
 // --- references ------------------------------------------------------------------------
+
+std::vector<unsigned char> readWhole(const fs::path& file) {
+    std::vector<unsigned char> bytes(fs::file_size(file));
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return bytes;
+}
 
 double turboDecode(const fs::path& file) {
     const auto start = Clock::now();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "app/open_path.h"
 #include "gui/main_window.h"
 #include "gui/picture_view.h"
 #include "imaging/picture_pipeline.h"
@@ -40,6 +41,7 @@ struct Settings {
     // Picture sizes and folder sizes; --quick shrinks them.
     int photoW = 6000, photoH = 4000;   // 24 MP
     int largeW = 12500, largeH = 8000;  // 100 MP
+    int phoneW = 4032, phoneH = 3024;   // 12 MP, a phone's photo
     int folderMatching = 100000, folderOther = 20000;
     std::string pattern = "*.jpg*;*.bmp*;*.gif*";
 };
@@ -96,6 +98,8 @@ std::string megapixels(int width, int height);
 
 // --- references ------------------------------------------------------------------------
 
+// The whole file's bytes.
+std::vector<unsigned char> readWhole(const fs::path& file);
 // libjpeg-turbo alone: read the file and decode it to a 32-bit buffer.
 double turboDecode(const fs::path& file);
 // One readdir of the folder: folders apart, the rest matched, both sorted naturally.
@@ -152,6 +156,17 @@ struct Program {
         settle();
     }
 
+    // As in a program just started: nothing decoded ahead, no memory kept from before, and no
+    // picture on view whose memory the next open would give back meanwhile.
+    void forgetPictures() {
+        window.run([&] {
+            form.c.shownBefore = {};
+            form.c.Image1.setPicture({}, 1, 1);
+        });
+        host.pictures().setAheadBudget(pictavo::defaultAheadBudget());
+        rest(100);  // while the kernel takes the memory back
+    }
+
     // Runs the event loop until the picture has been painted again, the part in view whole.
     void waitForPicture(int paintsBefore) {
         const auto* view = static_cast<const pictavo::gui::PictureView*>(picture);
@@ -167,6 +182,18 @@ struct Program {
         const int before = picturePaints.paints;
         const auto start = Clock::now();
         QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, r.center());
+        waitForPicture(before);
+        return msSince(start);
+    }
+
+    // A file given as Open With gives it (also one the list's pattern leaves out), until the
+    // picture is painted.
+    double openWithToPainted(const fs::path& file) {
+        const int before = picturePaints.paints;
+        const auto start = Clock::now();
+        std::string why;
+        window.run([&] { why = pictavo::openStartPath(form.c, host.hostPath(file)); });
+        if (!why.empty()) std::printf("warning: %s: %s\n", file.c_str(), why.c_str());
         waitForPicture(before);
         return msSince(start);
     }
@@ -216,6 +243,7 @@ void benchSlideShow(Benchmarks& b);       // B7: the slide show
 void benchAhead(Benchmarks& b);           // A1 A2 A3 A4: decoding ahead after a rest
 void benchHold(Benchmarks& b);            // A5: the arrow key held
 void benchSteppingMemory(Benchmarks& b);  // A6: memory while stepping
+void benchOtherTypes(Benchmarks& b);      // B9h B9w: opening a phone's HEIC and a WebP
 
 // The child processes of the memory rows (B6, A6): each prints its figures.
 int residentChild(const fs::path& folder);

@@ -16,20 +16,9 @@ namespace bench {
 
 namespace {
 
-// As in a program just started: nothing decoded ahead, no memory kept from before, and no
-// picture on view whose memory the next open would give back meanwhile.
-void forgetPictures(Program& p) {
-    p.window.run([&] {
-        p.form.c.shownBefore = {};
-        p.form.c.Image1.setPicture({}, 1, 1);
-    });
-    p.host.pictures().setAheadBudget(pictavo::defaultAheadBudget());
-    Program::rest(100);  // while the kernel takes the memory back
-}
-
 // Until the photo on view has arrived whole.
 double clickToWhole(Program& p, int row) {
-    forgetPictures(p);
+    p.forgetPictures();
     const auto start = Clock::now();
     p.clickToPainted(row);
     if (const auto& arrival = p.form.c.Image1.picture().arrival()) (void)arrival->whole();
@@ -62,7 +51,7 @@ void benchOpen(Benchmarks& b) {
     int row = 0, file = 0;
     const auto [ours, reference] = medians(
         [&] {
-            forgetPictures(p);
+            p.forgetPictures();
             return p.clickToPainted(row++ % 2);
         },
         [&] { return turboDecode(photos / ("photo" + std::to_string(file++ % 2 + 1) + ".jpg")); });
@@ -77,7 +66,7 @@ void benchOpen(Benchmarks& b) {
     auto turboLarge = [&] { return turboDecode(large / ("photo" + std::to_string(file++ % 2 + 1) + ".jpg")); };
     const auto [oursLarge, referenceLarge] = medians(
         [&] {
-            forgetPictures(p);
+            p.forgetPictures();
             return p.clickToPainted(row++ % 2);
         },
         turboLarge);
@@ -114,7 +103,7 @@ void benchOpen(Benchmarks& b) {
             p.open(folder);
             const int clicked = at++ % 2;
             if (r.whole) return clickToWhole(p, clicked);
-            forgetPictures(p);
+            p.forgetPictures();
             return p.clickToPainted(clicked);
         };
         const auto [oursProfiled, oursPlain] =
@@ -130,7 +119,7 @@ void benchOpen(Benchmarks& b) {
     // the ratio of two very short waits meaningful.
     const auto [oursMenu, referenceMenu] = medians(
         [&] {
-            forgetPictures(p);
+            p.forgetPictures();
             const int at = row++ % 2;
             const double late = menuDue(p, 50, [&] { p.clickToPainted(at); });
             if (const auto& arrival = p.form.c.Image1.picture().arrival()) (void)arrival->whole();

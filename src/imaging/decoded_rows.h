@@ -19,7 +19,9 @@ namespace pictavo {
 // decoder's threads write into it without touching the QImage itself.
 class RgbRows {
 public:
-    explicit RgbRows(QImage& target);
+    // `premultiplied`: the decoder gives colours already multiplied by their alpha, as a
+    // file may store them.
+    explicit RgbRows(QImage& target, bool premultiplied = false);
     // Puts `count` pixels of interleaved 8-bit R, G, B (and A when the target has alpha) at
     // (x, y); what would fall outside the picture is left out.
     void put(std::int64_t x, std::int64_t y, const std::uint8_t* pixels, std::int64_t count) const;
@@ -28,7 +30,7 @@ private:
     uchar* bits_;
     qsizetype stride_;
     std::int64_t width_, height_;
-    bool alpha_;
+    bool alpha_, premultiplied_;
 };
 
 }  // namespace pictavo

@@ -96,13 +96,15 @@ QImage decodeHeifPicture(const QByteArray& bytes, std::int64_t limitBytes, const
     heif_image* decodedImage = nullptr;
     check(heif_decode_image(primary.handle(), &decodedImage, heif_colorspace_RGB,
                             alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get()));
+    // libheif hands over the colours as stored: multiplied by their alpha when the file says so.
+    const bool premultiplied = alpha && heif_image_is_premultiplied_alpha(decodedImage) != 0;
     const std::unique_ptr<const heif_image, Release> decoded(decodedImage);
     int stride = 0;
     const std::uint8_t* pixels = heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
     if (!pixels || heif_image_get_width(decoded.get(), heif_channel_interleaved) != size.width() ||
         heif_image_get_height(decoded.get(), heif_channel_interleaved) != size.height())
         throw HostError("The picture file is damaged");
-    const RgbRows rows(target);
+    const RgbRows rows(target, premultiplied);
     for (int y = 0; y < size.height(); ++y) rows.put(0, y, pixels + std::int64_t(y) * stride, size.width());
     return target;
 }

@@ -99,7 +99,8 @@ QImage decodeJxlPicture(const QByteArray& bytes, std::int64_t limitBytes, const 
     const bool alpha = info.alpha_bits > 0;
     // Before anything is decoded: a header that claims a huge picture takes no memory.
     QImage target = decodeTarget(QSize(int(width), int(height)), alpha, limitBytes, memory);
-    const RgbRows rows(target);
+    // libjxl hands over the colours as stored: multiplied by their alpha when the file says so.
+    const RgbRows rows(target, alpha && info.alpha_premultiplied);
     const JxlPixelFormat format{alpha ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     if (decoder.next() != JXL_DEC_NEED_IMAGE_OUT_BUFFER ||
         JxlDecoderSetImageOutCallback(decoder.get(), &format, putPixels, const_cast<RgbRows*>(&rows)) !=

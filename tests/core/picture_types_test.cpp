@@ -160,6 +160,40 @@ TEST(PictureTypes, DamagedAndLyingFilesOfEachTypeAreRefused) {
     }
 }
 
+// A file may store its colours multiplied by their alpha: shown with its own colours, not
+// darkened a second time, and a colour past its alpha (as a lossy coder leaves one) held to
+// it rather than wrapping round. Straight alpha alongside, as the same colours. (libjxl's
+// encoder here cannot mark a frame premultiplied, so JPEG XL comes with straight alpha only.)
+TEST(PictureTypes, ColoursStoredPremultipliedAreShownAsTheyWere) {
+    const QRgb warm = qRgba(200, 100, 50, 128), faintRed = qRgba(255, 0, 0, 64);
+    QImage straight(32, 16, QImage::Format_ARGB32), premultiplied(32, 16, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) {
+            straight.setPixel(x, y, x < 16 ? warm : faintRed);
+            // Its own bytes: warm multiplied by its alpha, and a red past its alpha.
+            reinterpret_cast<QRgb*>(premultiplied.scanLine(y))[x] = x < 16 ? qRgba(100, 50, 25, 128) : faintRed;
+        }
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"HEIC, premultiplied", heifEncoded(premultiplied, false)},
+        {"AVIF, premultiplied", heifEncoded(premultiplied, true)},
+        {"HEIC, straight", heifEncoded(straight, false)},
+        {"AVIF, straight", heifEncoded(straight, true)},
+        {"JPEG XL, straight", jxlEncoded(straight, true)},
+    };
+    const auto near = [](QRgb p, QRgb q) {
+        return std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q)),
+                         std::abs(qAlpha(p) - qAlpha(q))}) <= 4;
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        const QImage shown = decodePicture(bytes, std::int64_t(kPictureAllocationLimitMiB) * 1024 * 1024, {})
+                                 .convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(shown.size(), straight.size());
+        EXPECT_PRED2(near, shown.pixel(8, 8), warm);
+        EXPECT_PRED2(near, shown.pixel(24, 8), faintRed);
+    }
+}
+
 // The colour work that follows reads each type's embedded profile: the one the encoder
 // wrote must come back, and a picture without one gives none rather than a made-up one.
 TEST(PictureTypes, EachTypeGivesItsEmbeddedColourProfile) {

@@ -59,6 +59,38 @@ mkdir -p "$pics" "$home/.config" "$tmp/run"
 chmod 700 "$tmp/run"
 make_picture() { convert -size "$1" "$2" "$3" || fail "could not make the test picture $3"; }
 
+# 90 x 120: gold above navy, so that a picture turned or mirrored by mistake shows, as a
+# file of the type, by the type's own encoder (ImageMagick's for JPEG, PNG and TIFF). In
+# 24-bit colour: heif-enc 1.15 misreads the colours of a palette PNG.
+make_gold_over_navy() { # type (jpeg png webp tiff avif heic jxl) file
+  local stored="$tmp/gold-over-navy.png"
+  [[ -e "$stored" ]] || convert -size 90x60 xc:gold -size 90x60 xc:navy -append -type TrueColor "PNG24:$stored" ||
+    fail "could not make the picture"
+  case "$1" in
+    jpeg | png | tiff) convert "$stored" "${1^^}:$2" ;;
+    webp) cwebp -quiet -q 95 "$stored" -o "$2" ;;
+    avif) avifenc -s 8 --min 0 --max 10 "$stored" "$2" ;;
+    heic) heif-enc -q 95 "$stored" -o "$2" ;;
+    jxl) cjxl -q 95 "$stored" "$2" ;;
+  esac >/dev/null 2>&1 || fail "could not make $2 (scripts/pictavo test installs the encoders)"
+}
+
+# A make_gold_over_navy picture shown at the viewport's top-left corner, each channel of
+# the two halves within 24 of the right colour (lossy types stray a little).
+check_gold_over_navy() { # what
+  local top bottom
+  top="$(pixel_at $((PICTURE1_X + 20)) $((menu_h + PICTURE1_Y + 30)))"
+  bottom="$(pixel_at $((PICTURE1_X + 20)) $((menu_h + PICTURE1_Y + 90)))"
+  near "$top" 255 215 0 || fail "the viewport shows '$top' where $1's gold should be"
+  near "$bottom" 0 0 128 || fail "the viewport shows '$bottom' where $1's navy should be"
+}
+near() { # colour r g b: each channel within 24 of the expected one
+  local r g b
+  IFS=', ' read -r r g b <<<"$(sed -E 's/^srgb\(([0-9]+),([0-9]+),([0-9]+)\).*/\1 \2 \3/' <<<"$1")"
+  ((${r:-999} - $2 < 24 && $2 - ${r:-999} < 24 && ${g:-999} - $3 < 24 && $3 - ${g:-999} < 24 &&
+    ${b:-999} - $4 < 24 && $4 - ${b:-999} < 24))
+}
+
 # Starts the X server and the program (any NAME=value arguments are added to its
 # environment; it speaks Japanese, as under the C locale, unless they name a LANG), waits for the main window and checks its title and size. Sets
 # window, menu_h and app_pid.

@@ -86,29 +86,37 @@ kill "$app_pid" 2>/dev/null
 wait "$app_pid" 2>/dev/null
 app_pid=""
 
-# xdg-open with Pictavo chosen for JPEG files, as a person does in a file manager: a
-# ".jpeg" name, which the file list's pattern leaves out, is shown all the same.
-make_picture 60x40 xc:gold "$pics/holiday/beach.jpeg"
+# xdg-open with Pictavo chosen for each type it claims, as a person does in a file manager:
+# a ".jpeg" name, which the file list's pattern leaves out, and the types the list never
+# shows are opened all the same. Each picture is made by its type's own encoder.
 in_home() { env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
   XDG_RUNTIME_DIR="$tmp/run" QT_QPA_PLATFORM=xcb "$@"; }
-in_home xdg-mime default $app_id.desktop image/jpeg
-[[ "$(in_home xdg-mime query default image/jpeg)" == "$app_id.desktop" ]] || fail "xdg-mime does not take Pictavo for JPEG"
-in_home xdg-open "$pics/holiday/beach.jpeg" >"$tmp/pictavo.log" 2>&1 &
-opener=$!
-window="$(timeout 20 xdotool search --sync --onlyvisible --classname '^pictavo$' 2>/dev/null | head -n 1)"
-[[ -n "$window" ]] || fail "xdg-open beach.jpeg showed no Pictavo window"
-app_pid="$(xdotool getwindowpid "$window")"
-[[ "$(xprop -id "$window" _NET_WM_WINDOW_TYPE)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] ||
-  fail "xdg-open beach.jpeg first showed a message box, not the main window"
-count="$(position_count)"
-[[ "$count" == "0/1" ]] || fail "opened through xdg-open, the position/count box reads '$count', expected '0/1'"
-inside="$(pixel_at $((PICTURE1_X + 5)) $((menu_h + PICTURE1_Y + 5)))"
-# JPEG shifts the colour a little.
-[[ "$inside" =~ ^srgb\((2[45][0-9]),(2[01][0-9]),([0-9]|1[0-9])\)$ ]] ||
-  fail "xdg-open beach.jpeg (gold) shows '$inside' in the viewport"
-kill "$app_pid" 2>/dev/null
-app_pid=""
-wait "$opener" 2>/dev/null
+while read -r type mime name; do
+  make_gold_over_navy "$type" "$pics/holiday/$name"
+  in_home xdg-mime default $app_id.desktop "$mime"
+  [[ "$(in_home xdg-mime query default "$mime")" == "$app_id.desktop" ]] || fail "xdg-mime does not take Pictavo for $mime"
+  in_home xdg-open "$pics/holiday/$name" >"$tmp/pictavo.log" 2>&1 &
+  opener=$!
+  window="$(timeout 20 xdotool search --sync --onlyvisible --classname '^pictavo$' 2>/dev/null | head -n 1)"
+  [[ -n "$window" ]] || fail "xdg-open $name showed no Pictavo window"
+  app_pid="$(xdotool getwindowpid "$window")"
+  [[ "$(xprop -id "$window" _NET_WM_WINDOW_TYPE)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] ||
+    fail "xdg-open $name first showed a message box, not the main window"
+  count="$(position_count)"
+  [[ "$count" == "0/1" ]] || fail "$name opened through xdg-open, the position/count box reads '$count', expected '0/1'"
+  check_gold_over_navy "$name (opened through xdg-open)"
+  kill "$app_pid" 2>/dev/null
+  app_pid=""
+  wait "$opener" 2>/dev/null
+done <<'TYPES'
+jpeg image/jpeg beach.jpeg
+png  image/png  screen.png
+webp image/webp web.webp
+tiff image/tiff scan.tif
+avif image/avif sticker.avif
+heic image/heic phone.heic
+jxl  image/jxl  photo.jxl
+TYPES
 remove_package || die "apt-get could not remove pictavo"
 [[ ! -e /usr/bin/pictavo ]] || die "/usr/bin/pictavo is still there after the package was removed"
-echo "Lintian-clean, installed, opened a picture directly and through xdg-open, removed: ok"
+echo "Lintian-clean, installed, opened a picture directly and each type through xdg-open, removed: ok"

@@ -8,6 +8,7 @@
 #include <QColorSpace>
 #include <QImageWriter>
 #include <QTransform>
+#include <cstring>
 #include <stdexcept>
 
 namespace pictavo::test {
@@ -27,6 +28,23 @@ QByteArray littleEndian(std::uint32_t v, int bytes) {
     QByteArray out;
     for (int i = 0; i < bytes; ++i) out.append(char(v >> (8 * i)));
     return out;
+}
+
+// The picture's rows as interleaved 8-bit R, G, B, and A when it has alpha. A premultiplied
+// picture gives its own bytes, even a colour that stands past its alpha.
+QByteArray interleaved(const QImage& image) {
+    const bool alpha = image.hasAlphaChannel();
+    const QImage stored = image.format() == QImage::Format_ARGB32_Premultiplied
+                              ? image
+                              : image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QByteArray bytes;
+    for (int y = 0; y < stored.height(); ++y)
+        for (int x = 0; x < stored.width(); ++x) {
+            const QRgb p = reinterpret_cast<const QRgb*>(stored.constScanLine(y))[x];
+            bytes.append(char(qRed(p))).append(char(qGreen(p))).append(char(qBlue(p)));
+            if (alpha) bytes.append(char(qAlpha(p)));
+        }
+    return bytes;
 }
 
 }  // namespace
@@ -53,23 +71,24 @@ QByteArray qtEncoded(const QImage& image, const char* format, int quality, int o
 }
 
 QByteArray heifEncoded(const QImage& image, bool av1, int orientation) {
+    const bool alpha = image.hasAlphaChannel();
     heif_image* picture = nullptr;
-    heif_image_create(image.width(), image.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &picture);
+    heif_image_create(image.width(), image.height(), heif_colorspace_RGB,
+                      alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &picture);
     heif_image_add_plane(picture, heif_channel_interleaved, image.width(), image.height(), 8);
+    heif_image_set_premultiplied_alpha(picture, image.format() == QImage::Format_ARGB32_Premultiplied);
     int stride = 0;
     std::uint8_t* rows = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            std::uint8_t* at = rows + y * stride + 3 * x;
-            at[0] = std::uint8_t(qRed(p)), at[1] = std::uint8_t(qGreen(p)), at[2] = std::uint8_t(qBlue(p));
-        }
+    const QByteArray pixels = interleaved(image);
+    const qsizetype row = pixels.size() / image.height();
+    for (int y = 0; y < image.height(); ++y) std::memcpy(rows + y * stride, pixels.constData() + y * row, size_t(row));
     if (const QByteArray icc = image.colorSpace().iccProfile(); !icc.isEmpty())
         heif_image_set_raw_color_profile(picture, "prof", icc.constData(), size_t(icc.size()));
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
     heif_context_get_encoder_for_format(context, av1 ? heif_compression_AV1 : heif_compression_HEVC, &encoder);
     heif_encoder_set_lossy_quality(encoder, 90);
+    if (alpha) heif_encoder_set_lossless(encoder, 1);  // colours at each alpha compared closely
     heif_encoding_options* options = heif_encoding_options_alloc();
     options->image_orientation = heif_orientation(orientation);
     const heif_error encoded = heif_context_encode_image(context, picture, encoder, options, nullptr);
@@ -91,6 +110,8 @@ QByteArray jxlEncoded(const QImage& image, bool lossless, int orientation, bool 
     JxlEncoderInitBasicInfo(&info);
     info.xsize = std::uint32_t(image.width()), info.ysize = std::uint32_t(image.height());
     info.bits_per_sample = 8, info.num_color_channels = 3;
+    const bool alpha = image.hasAlphaChannel();
+    if (alpha) info.alpha_bits = 8, info.num_extra_channels = 1;
     info.orientation = JxlOrientation(orientation);
     info.uses_original_profile = lossless;
     JxlEncoderSetBasicInfo(encoder, &info);
@@ -104,11 +125,9 @@ QByteArray jxlEncoded(const QImage& image, bool lossless, int orientation, bool 
     JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder, nullptr);
     JxlEncoderSetFrameLossless(settings, lossless);
     if (!lossless) JxlEncoderSetFrameDistance(settings, 0.5f);  // close enough to compare block colours
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    QByteArray packed;
-    for (int y = 0; y < rgb.height(); ++y)
-        packed.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), 3 * rgb.width());
-    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    // Straight alpha: libjxl 0.7's encoder cannot mark a frame premultiplied.
+    const QByteArray packed = interleaved(alpha ? image.convertToFormat(QImage::Format_ARGB32) : image);
+    const JxlPixelFormat format{alpha ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     if (JxlEncoderAddImageFrame(settings, &format, packed.constData(), size_t(packed.size())) != JXL_ENC_SUCCESS)
         throw std::runtime_error("libjxl refused the frame");
     JxlEncoderCloseInput(encoder);

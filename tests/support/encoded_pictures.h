@@ -20,6 +20,8 @@ QImage shownAs(const QImage& stored, int orientation);
 
 // Through Qt's writer of `format` ("png", "webp", "tiff"); WebP at quality 100 is lossless.
 QByteArray qtEncoded(const QImage& image, const char* format, int quality, int orientation = kUpright);
+// A picture with alpha is written with it (losslessly through libheif), and through libheif a
+// Format_ARGB32_Premultiplied one with its colours stored premultiplied, as the file then says.
 // HEIC (HEVC), or AVIF (AV1), through libheif.
 QByteArray heifEncoded(const QImage& image, bool av1, int orientation = kUpright);
 // JPEG XL through libjxl, as a bare codestream or in its container.

@@ -97,8 +97,8 @@ while read -r type mime name; do
   [[ "$(in_home xdg-mime query default "$mime")" == "$app_id.desktop" ]] || fail "xdg-mime does not take Pictavo for $mime"
   in_home xdg-open "$pics/holiday/$name" >"$tmp/pictavo.log" 2>&1 &
   opener=$!
-  window="$(timeout 20 xdotool search --sync --onlyvisible --classname '^pictavo$' 2>/dev/null | head -n 1)"
-  [[ -n "$window" ]] || fail "xdg-open $name showed no Pictavo window"
+  window="$(timeout 40 xdotool search --sync --onlyvisible --classname '^pictavo$' 2>/dev/null | head -n 1)"
+  [[ -n "$window" ]] || { cat "$tmp/pictavo.log"; fail "xdg-open $name showed no Pictavo window"; }
   app_pid="$(xdotool getwindowpid "$window")"
   [[ "$(xprop -id "$window" _NET_WM_WINDOW_TYPE)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] ||
     fail "xdg-open $name first showed a message box, not the main window"
@@ -106,6 +106,8 @@ while read -r type mime name; do
   [[ "$count" == "0/1" ]] || fail "$name opened through xdg-open, the position/count box reads '$count', expected '0/1'"
   check_gold_over_navy "$name (opened through xdg-open)"
   kill "$app_pid" 2>/dev/null
+  # Gone, window and all, before the next type is opened and its window looked for.
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
   app_pid=""
   wait "$opener" 2>/dev/null
 done <<'TYPES'

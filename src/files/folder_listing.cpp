@@ -34,7 +34,14 @@ FolderEntries readFolder(const fs::path& folder, const std::string& shownPath, s
     constexpr std::size_t kBatch = 16384;
     FolderEntries entries;
     std::vector<std::string> saveLeftovers;  // what killed saves left, for the next save here
-    std::future<NaturalRun> sorted;          // the batches so far, merged
+    // The batches so far, sorted and merged as a binary counter counts: two runs of the
+    // same rank merge into one of the next, so that each name is merged about log2(batches)
+    // times (merging each batch into all before it would move every name once a batch).
+    struct Ranked {
+        std::future<NaturalRun> run;
+        int rank;
+    };
+    std::vector<Ranked> sorted;  // oldest first, ranks falling
     // One readdir; the type it reports tells folders apart, so only an entry of unknown
     // type or a symbolic link (followed, as a folder link opens as a folder) costs a stat.
     DIR* dir = ::opendir(folder.c_str());
@@ -54,16 +61,20 @@ FolderEntries readFolder(const fs::path& folder, const std::string& shownPath, s
             isFolder = ::fstatat(::dirfd(dir), name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         (isFolder ? entries.folders : entries.files).emplace_back(name);
-        if (entries.files.size() == kBatch)
-            sorted = NaturalRun::sortAside(std::exchange(entries.files, {}), patterns, std::move(sorted));
+        if (entries.files.size() == kBatch) {
+            Ranked next{NaturalRun::sortAside(std::exchange(entries.files, {}), patterns), 0};
+            for (; !sorted.empty() && sorted.back().rank == next.rank; sorted.pop_back())
+                next = {NaturalRun::mergedAside(std::move(sorted.back().run), std::move(next.run)), next.rank + 1};
+            sorted.push_back(std::move(next));
+        }
     }
     const int err = errno;
     if (err == 0) noteFolderRead(::dirfd(dir), std::move(saveLeftovers));
     ::closedir(dir);
     if (err != 0) throw HostError(reasonText({err, std::generic_category()}) + ": " + shownPath);
-    // The last batch on this thread, then one merge with all before it.
+    // The last batch on this thread, then merged with the runs before it, the smallest first.
     NaturalRun last(std::move(entries.files), patterns);
-    if (sorted.valid()) last = NaturalRun::merged(sorted.get(), std::move(last));
+    for (; !sorted.empty(); sorted.pop_back()) last = NaturalRun::merged(sorted.back().run.get(), std::move(last));
     entries.files = std::move(last).names();
     naturalSort(entries.folders);
     return entries;

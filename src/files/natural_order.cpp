@@ -132,19 +132,28 @@ std::vector<std::string> NaturalRun::names() && {
     return names;
 }
 
-std::future<NaturalRun> NaturalRun::sortAside(std::vector<std::string> names, std::string_view patterns,
-                                              std::future<NaturalRun> earlier) {
-    // Own code, since the standard library's parallel sort needs Intel's TBB.
-    auto sort = [names = std::move(names), patterns = std::string(patterns), earlier = std::move(earlier)]() mutable {
-        NaturalRun run(std::move(names), patterns);
-        if (earlier.valid()) run = merged(earlier.get(), std::move(run));
-        return run;
-    };
+namespace {
+
+// Own code, since the standard library's parallel algorithms need Intel's TBB.
+template <typename Work>
+std::future<NaturalRun> aside(Work work) {
     try {
-        return std::async(std::launch::async, std::move(sort));
+        return std::async(std::launch::async, std::move(work));
     } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, std::move(sort));
+        return std::async(std::launch::deferred, std::move(work));
     }
+}
+
+}  // namespace
+
+std::future<NaturalRun> NaturalRun::sortAside(std::vector<std::string> names, std::string_view patterns) {
+    return aside([names = std::move(names), patterns = std::string(patterns)]() mutable {
+        return NaturalRun(std::move(names), patterns);
+    });
+}
+
+std::future<NaturalRun> NaturalRun::mergedAside(std::future<NaturalRun> a, std::future<NaturalRun> b) {
+    return aside([a = std::move(a), b = std::move(b)]() mutable { return merged(a.get(), b.get()); });
 }
 
 void naturalSort(std::vector<std::string>& names) {

@@ -34,10 +34,11 @@ public:
     // The names of both runs, in one order.
     [[nodiscard]] static NaturalRun merged(NaturalRun a, NaturalRun b);
     // The same on a thread of its own (where none can be had, on the caller's when it
-    // asks), merged with the run `earlier` gives once it has been sorted.
+    // asks).
     [[nodiscard]] static std::future<NaturalRun> sortAside(std::vector<std::string> names,
-                                                           std::string_view patterns = {},
-                                                           std::future<NaturalRun> earlier = {});
+                                                           std::string_view patterns = {});
+    // Two runs merged on a thread of its own once both are sorted.
+    [[nodiscard]] static std::future<NaturalRun> mergedAside(std::future<NaturalRun> a, std::future<NaturalRun> b);
     // The names in order; the run is left empty.
     [[nodiscard]] std::vector<std::string> names() &&;
 

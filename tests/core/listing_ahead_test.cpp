@@ -36,12 +36,13 @@ TEST(FolderListing, BatchesSortedWhileTheRestIsReadComeOutInOneOrder) {
     const bool shm = ::access("/dev/shm", W_OK) == 0;
     const TempDir temp(shm ? fs::path("/dev/shm") : fs::temp_directory_path());
     const fs::path folder = temp.path();
-    // Enough names for several batches, in cases and digit runs that the order must weigh.
+    // Enough names for batches merged at more than one rank, in cases and digit runs that
+    // the order must weigh.
     std::mt19937 random(5);
     const std::vector<std::string> stems{"IMG_", "img_", "DSC0", "a", "Photo 0", "x-"};
     const std::vector<std::string> ends{".jpg", ".JPG", ".bmp", ".gif.bak", ".CR2", ".xmp", ".txt"};
     std::vector<std::string> all, matching, folders{"sub10", "Sub9", "sub010a"};
-    for (int i = 0; i < 35000; ++i) {
+    for (int i = 0; i < 60000; ++i) {
         const std::string name = stems[random() % stems.size()] + std::to_string(random() % 100000) + "_" +
                                  std::to_string(i) + ends[random() % ends.size()];
         all.push_back(name);

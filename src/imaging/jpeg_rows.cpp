@@ -150,6 +150,7 @@ struct JpegRows::Decoder {
     JSAMPROW* rows = nullptr;  // a strip's row pointers
     uchar* strip = nullptr;    // a strip of stored rows, for a turned picture
     int stripRows = 0;
+    JDIMENSION fromRow = 0;  // rows above it are in place already
     bool inOrder = false;
     bool multipleScans = false;
     bool cmyk = false;
@@ -353,6 +354,13 @@ void decodeRows(Decoder& d) {
     info.progress = nullptr;
     const JDIMENSION width = info.output_width;
     const JDIMENSION height = info.output_height;
+    // Their data is read all the same (a file cut short above fails as ever); only the
+    // rows are not made.
+    for (JDIMENSION skipped = 0; skipped < d.fromRow;) {
+        const JDIMENSION got = jpeg_skip_scanlines(&info, d.fromRow - skipped);
+        if (got == 0) ERREXIT(&info, JERR_INPUT_EOF);
+        skipped += got;
+    }
     while (info.output_scanline < height) {
         const JDIMENSION top = info.output_scanline;
         const JDIMENSION count = std::min<JDIMENSION>(JDIMENSION(d.stripRows), height - top);
@@ -422,10 +430,15 @@ bool JpegRows::rowsInOrder() const { return d_->inOrder; }
 
 int JpegRows::orientation() const { return d_->orientation; }
 
-bool JpegRows::decode(uchar* bits, qsizetype bytesPerLine, const std::function<bool(int rows)>& ready) {
+bool JpegRows::resumable() const { return d_->inOrder && !d_->info.arith_code; }
+
+bool JpegRows::decode(uchar* bits, qsizetype bytesPerLine, const std::function<bool(int rows)>& ready, int fromRow) {
     Decoder& d = *d_;
     if (d.used) throw std::logic_error("JpegRows::decode called twice");
     d.used = true;
+    if (fromRow < 0 || fromRow >= size().height() || (fromRow > 0 && !resumable()))
+        throw std::invalid_argument("JpegRows: no such row to go on from");
+    d.fromRow = JDIMENSION(fromRow);
     const QSize shown = size();
     if (!bits || bytesPerLine < qsizetype(shown.width()) * 4) throw std::invalid_argument("JpegRows: memory too small");
     const auto width = std::size_t(d.info.output_width);

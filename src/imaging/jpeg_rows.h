@@ -34,6 +34,9 @@ public:
     // (orientation 1 or none). Otherwise decode() still works, but the first rows are
     // ready only at the end.
     [[nodiscard]] bool rowsInOrder() const;
+    // True when a decode may go on from a row that another decode of the same file left
+    // (rows in order, and not arithmetic-coded, whose checks need every row).
+    [[nodiscard]] bool resumable() const;
     // The EXIF orientation applied, 1 to 8 (1 when the file gives none or an unreadable one).
     [[nodiscard]] int orientation() const;
 
@@ -47,7 +50,9 @@ public:
     // `ready` returns false to stop: decode() then returns false at once (within a strip).
     // Throws HostError when libjpeg meets a fatal error, and for a warning of corrupt or
     // missing data, since the rows below would be grey or garbage. Call once.
-    bool decode(uchar* bits, qsizetype bytesPerLine, const std::function<bool(int rows)>& ready);
+    // `fromRow` > 0 (only where resumable()): the rows above it are in `bits` already, from
+    // a decode stopped there; they are skipped, and `ready` counts on from them.
+    bool decode(uchar* bits, qsizetype bytesPerLine, const std::function<bool(int rows)>& ready, int fromRow = 0);
 
     struct Decoder;
 

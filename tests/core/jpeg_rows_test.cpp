@@ -255,6 +255,66 @@ TEST(JpegRows, EveryKindOfJpegGivesThePixelsOfQtsReaderReportedOnlyOnceWritten) 
     }
 }
 
+// A decode stopped part way (work ahead the person then asked for) goes on in a second
+// decoder from the row the first reached: the picture equals one decode's, the rows above
+// are left as they were, and the reports count on from that row.
+TEST(JpegRows, ADecodeStoppedPartWayGoesOnInAnotherFromTheRowItReached) {
+    const QImage large = pattern(700, 400);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool resumable;
+    } cases[] = {
+        {"4:2:0", encode(large), true},
+        {"4:2:2", encode(large, {.vSample = 1}), true},
+        {"4:4:4", encode(large, {.hSample = 1, .vSample = 1}), true},
+        {"grey", encode(large, {.hSample = 1, .vSample = 1, .stored = JCS_GRAYSCALE}), true},
+        {"CMYK", encode(large, {.stored = JCS_CMYK}), true},
+        {"restart markers", encode(large, {.restartRows = 3}), true},
+        {"arithmetic coding", encode(large, {.arithmetic = true}), false},
+        {"progressive", encode(large, {.progressive = true}), false},
+        {"turned", encode(large, {.app1 = {orientationExif(6)}}), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage expected = qtDecode(c.bytes);
+        JpegRows first(c.bytes);
+        ASSERT_EQ(first.resumable(), c.resumable);
+        if (!c.resumable) {
+            JpegRows second(c.bytes);
+            Memory memory(second.size());
+            EXPECT_THROW(second.decode(
+                             memory.bits(), memory.bytesPerLine, [](int) { return true; }, 16),
+                         std::invalid_argument);
+            continue;
+        }
+        Memory memory(first.size());
+        int reached = 0;
+        // Stopped after a few strips, as the open takes the work over.
+        EXPECT_FALSE(first.decode(memory.bits(), memory.bytesPerLine, [&](int ready) {
+            reached = ready;
+            return ready < 100;
+        }));
+        ASSERT_GT(reached, 0);
+        ASSERT_LT(reached, expected.height());
+        const QImage above = memory.image.copy(0, 0, expected.width(), reached);
+        JpegRows second(c.bytes);
+        std::vector<int> reports;
+        EXPECT_TRUE(second.decode(
+            memory.bits(), memory.bytesPerLine,
+            [&](int ready) {
+                reports.push_back(ready);
+                return true;
+            },
+            reached));
+        EXPECT_TRUE(sameRows(memory.image, expected, 0, expected.height()));
+        EXPECT_EQ(memory.image.copy(0, 0, expected.width(), reached), above);
+        ASSERT_FALSE(reports.empty());
+        EXPECT_GT(reports.front(), reached);
+        EXPECT_EQ(reports.back(), expected.height());
+    }
+}
+
 TEST(JpegRows, AWidePhotosTopRowsAreReportedLongBeforeItsEnd) {
     const QByteArray bytes = encode(pattern(8200, 96));
     const QImage expected = qtDecode(bytes);

@@ -240,6 +240,7 @@ void benchStart(Benchmarks& b);           // B4: start-up
 void benchSave(Benchmarks& b);            // B5: saving as bitmap
 void benchResident(Benchmarks& b);        // B6: memory with a picture shown
 void benchSlideShow(Benchmarks& b);       // B7: the slide show
+void benchBitmaps(Benchmarks& b);         // B8: opening a large bitmap
 void benchAhead(Benchmarks& b);           // A1 A2 A3 A4: decoding ahead after a rest
 void benchHold(Benchmarks& b);            // A5: the arrow key held
 void benchSteppingMemory(Benchmarks& b);  // A6: memory while stepping

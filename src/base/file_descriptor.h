@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace pictavo {
 
 class FileDescriptor {
@@ -12,6 +14,7 @@ public:
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
     }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     [[nodiscard]] int get() const { return fd_; }

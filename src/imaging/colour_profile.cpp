@@ -78,16 +78,10 @@ PictureColours jpegColours(const QByteArray& bytes) {
 
 // --- BMP --------------------------------------------------------------------------------
 
-// A V5 header (124 bytes) says PROFILE_EMBEDDED ('MBED') and where the profile lies from
-// the header's start. A linked profile ('LINK') names a file: never followed.
 QByteArray bmpProfile(const QByteArray& bytes) {
-    constexpr qsizetype kHeader = 14, kV5 = 124;
-    if (bytes.size() < kHeader + kV5 || le32(at(bytes, kHeader)) < kV5) return {};
-    const unsigned char* v5 = at(bytes, kHeader);
-    if (le32(v5 + 56) != 0x4D424544u) return {};  // 'MBED'
-    const std::uint64_t offset = std::uint64_t(kHeader) + le32(v5 + 112), size = le32(v5 + 116);
-    if (size == 0 || size > std::uint64_t(kMaxProfileBytes) || offset + size > std::uint64_t(bytes.size())) return {};
-    return bytes.mid(static_cast<qsizetype>(offset), static_cast<qsizetype>(size));
+    const std::optional<ProfilePlace> place = bmpProfilePlace(bytes);
+    if (!place || place->offset + place->size > std::uint64_t(bytes.size())) return {};
+    return bytes.mid(static_cast<qsizetype>(place->offset), static_cast<qsizetype>(place->size));
 }
 
 // --- GIF --------------------------------------------------------------------------------
@@ -171,6 +165,18 @@ PictureColours pictureColours(const QByteArray& bytes) {
     if (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a")) return {gifProfile(bytes), false};
     if (bytes.startsWith("\x89PNG\r\n\x1A\n")) return pngColours(bytes);
     return {};
+}
+
+// A V5 header (124 bytes) says PROFILE_EMBEDDED ('MBED') and where the profile lies from
+// the header's start. A linked profile ('LINK') names a file: never followed.
+std::optional<ProfilePlace> bmpProfilePlace(const QByteArray& headers) {
+    constexpr qsizetype kHeader = 14, kV5 = 124;
+    if (headers.size() < kHeader + kV5 || le32(at(headers, kHeader)) < kV5) return std::nullopt;
+    const unsigned char* v5 = at(headers, kHeader);
+    if (le32(v5 + 56) != 0x4D424544u) return std::nullopt;  // 'MBED'
+    const ProfilePlace place{std::uint64_t(kHeader) + le32(v5 + 112), le32(v5 + 116)};
+    if (place.size == 0 || place.size > std::uint64_t(kMaxProfileBytes)) return std::nullopt;
+    return place;
 }
 
 }  // namespace pictavo

@@ -6,6 +6,8 @@
 // too large gives no profile, and the picture is shown as sRGB.
 
 #include <QByteArray>
+#include <cstdint>
+#include <optional>
 
 namespace pictavo {
 
@@ -24,5 +26,12 @@ struct PictureColours {
 // What a picture file says of its colours. A CMYK JPEG's profile is dropped: its pixels are
 // converted to RGB without one, so a CMYK profile would describe the wrong numbers.
 [[nodiscard]] PictureColours pictureColours(const QByteArray& fileBytes);
+
+// Where a bitmap's embedded profile lies in its file, as its V5 header (in `headers`, the
+// file's first bytes) says: the profile may follow the pixels. Nothing when there is none.
+struct ProfilePlace {
+    std::uint64_t offset = 0, size = 0;
+};
+[[nodiscard]] std::optional<ProfilePlace> bmpProfilePlace(const QByteArray& headers);
 
 }  // namespace pictavo

@@ -84,38 +84,45 @@ std::uint64_t lzwPixels(const std::vector<unsigned char>& stream, unsigned minim
 
 }  // namespace
 
-bool bmpIsComplete(const unsigned char* data, std::size_t size) {
-    if (size < 18 || data[0] != 'B' || data[1] != 'M') return false;
-    const std::uint64_t offset = le32(data + 10);
-    const std::uint64_t headerSize = le32(data + 14);
-    if (offset >= size || 14 + headerSize > size) return false;
-    std::int64_t width = 0, height = 0;
-    std::uint32_t bits = 0, compression = 0;
-    if (headerSize == 12) {
-        width = le16(data + 18);
-        height = le16(data + 20);
-        bits = le16(data + 24);
-    } else if (headerSize >= 40) {
-        width = static_cast<std::int32_t>(le32(data + 18));
-        height = static_cast<std::int32_t>(le32(data + 22));
-        bits = le16(data + 28);
-        compression = le32(data + 30);
-    } else {
-        return true;  // an unusual header: the decoder judges it
+std::optional<BitmapLayout> bitmapLayout(const unsigned char* data, std::size_t size) {
+    if (size < 18 || data[0] != 'B' || data[1] != 'M') return std::nullopt;
+    BitmapLayout b;
+    b.offset = le32(data + 10);
+    b.headerSize = le32(data + 14);
+    if (14 + b.headerSize > size) return std::nullopt;
+    if (b.headerSize == 12) {
+        b.width = le16(data + 18);
+        b.height = le16(data + 20);
+        b.planes = le16(data + 22);
+        b.bits = le16(data + 24);
+    } else if (b.headerSize >= 40) {
+        b.width = static_cast<std::int32_t>(le32(data + 18));
+        b.height = static_cast<std::int32_t>(le32(data + 22));
+        b.planes = le16(data + 26);
+        b.bits = le16(data + 28);
+        b.compression = le32(data + 30);
     }
-    if (width <= 0 || height == 0) return true;  // the decoder refuses these itself
-    const std::uint64_t rows = static_cast<std::uint64_t>(std::llabs(height));
-    const unsigned char* pixels = data + offset;
-    const unsigned char* end = data + size;
-    switch (compression) {
+    return b;
+}
+
+bool bmpIsComplete(const unsigned char* data, std::size_t size, std::size_t fileSize) {
+    const std::optional<BitmapLayout> b = bitmapLayout(data, size);
+    if (!b || b->offset >= fileSize) return false;
+    if (b->headerSize != 12 && b->headerSize < 40) return true;  // an unusual header: the decoder judges it
+    if (b->width <= 0 || b->height == 0) return true;            // the decoder refuses these itself
+    const std::uint64_t rows = static_cast<std::uint64_t>(std::llabs(b->height));
+    switch (b->compression) {
         case 0:    // uncompressed
         case 3:    // bit fields
         case 6: {  // bit fields with alpha
-            const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
-            return stride == 0 || rows <= (size - offset) / stride;
+            const std::uint64_t stride = b->rowBytes();
+            return stride == 0 || rows <= (fileSize - b->offset) / stride;
         }
-        case 1: return rleIsComplete(pixels, end, rows, false);
-        case 2: return rleIsComplete(pixels, end, rows, true);
+        case 1:
+        case 2:
+            // Run-length-encoded rows are walked, and need every byte.
+            if (size < fileSize || b->offset >= size) return false;
+            return rleIsComplete(data + b->offset, data + size, rows, b->compression == 2);
         default: return true;
     }
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "base/errors.h"
+#include "imaging/bitmap_rows.h"
 #include "imaging/colour_profile.h"
 #include "imaging/heif_picture.h"
 #include "imaging/jpeg_rows.h"
@@ -400,12 +401,20 @@ void PicturePipeline::decode(Job& job) {
         }
     } reservation{*held_, reserved};
     try {
-        // Read.
+        // Read: a large bitmap only up to its pixels, whose rows are read as they are decoded.
         FileIdentity identity;
-        QByteArray bytes = job.pasted ? std::move(job.bytes) : held_->read(job.file, &identity);
+        const std::unique_ptr<BitmapRows> bitmap =
+            job.pasted ? nullptr : BitmapRows::open(job.file, options_.arrivesLaterFrom);
+        QByteArray bytes = job.pasted ? std::move(job.bytes)
+                           : bitmap   ? bitmap->headers()
+                                      : held_->read(job.file, &identity);
+        if (bitmap) identity = bitmap->identity();
         // Check. A large JPEG's end is found by its own decode (a file cut short fails
-        // there); a small one is checked whole before its size is told.
-        const PictureKind kind = checkPicture(bytes, kPictureLimitBytes, false);
+        // there); a small one is checked whole before its size is told. A bitmap read by
+        // rows is checked against its file's size.
+        const PictureKind kind = checkPicture(bytes, kPictureLimitBytes, false, bitmap ? bitmap->fileSize() : -1);
+        if (bitmap && (kind.format != "bmp" || kind.size != bitmap->size()))
+            throw HostError("The picture file is damaged");
         if (job.cancelled.load()) return job.refuse("Cancelled");
         const QSize stored = kind.size;
         const std::int64_t pixels = stored.isValid() ? std::int64_t(stored.width()) * stored.height() : 0;
@@ -433,14 +442,16 @@ void PicturePipeline::decode(Job& job) {
 
         // Decode.
         QImage image;
-        if (kind.jpeg()) {
+        if (kind.jpeg() || bitmap) {
             // Into the picture's final memory, top to bottom; the window paints the rows
             // as they come.
-            JpegRows rows(bytes);
+            std::optional<JpegRows> jpeg;
+            if (!bitmap) jpeg.emplace(bytes);
+            const QSize size = bitmap ? bitmap->size() : jpeg->size();
             // Colours as the photo was made: each strip is converted to the screen's as it
             // is decoded, before the window may paint it.
-            const auto conversion = colours_.forPicture(pictureColours(bytes));
-            image = memoryFor(rows.size());
+            const auto conversion = colours_.forPicture(bitmap ? bitmap->colours() : pictureColours(bytes));
+            image = memoryFor(size);
             if (image.isNull()) throw std::bad_alloc();
             uchar* bits = image.bits();
             const qsizetype bytesPerLine = image.bytesPerLine();
@@ -448,7 +459,7 @@ void PicturePipeline::decode(Job& job) {
             // than the picture's.
             const QSize firstPart = conversion && large ? QSize(viewColumns_.load(), viewRows_.load()) : QSize();
             if (large) {
-                arrival = std::make_shared<Arrival>(rows.size());
+                arrival = std::make_shared<Arrival>(size);
                 arrival->setMemory(image);
                 if (firstPart.width() > 0) arrival->setFirstColumns(firstPart.width());
                 job.hand(arrival);
@@ -463,7 +474,7 @@ void PicturePipeline::decode(Job& job) {
             std::optional<StripConverter> converter;
             if (conversion) converter.emplace(workers_, conversion, image, bits, job, arrival, firstPart, report);
             int decoded = 0;
-            const bool whole = rows.decode(bits, bytesPerLine, [&](int ready) {
+            const auto ready = [&](int ready) {
                 if (ready <= decoded) return !job.cancelled.load();
                 if (converter) {
                     converter->decoded(decoded, ready);
@@ -472,7 +483,10 @@ void PicturePipeline::decode(Job& job) {
                 }
                 decoded = ready;
                 return !job.cancelled.load();
-            });
+            };
+            // A bitmap's rows in view come in one go: one paint shows them.
+            const bool whole = bitmap ? bitmap->decode(bits, bytesPerLine, viewRows_.load(), ready)
+                                      : jpeg->decode(bits, bytesPerLine, ready);
             // Every strip converted before the picture is whole, or given up.
             if (converter) converter->finish();
             if (!whole) {
@@ -499,7 +513,8 @@ void PicturePipeline::decode(Job& job) {
             if (const auto conversion = colours_.forPicture(coloursOf(kind, bytes, image))) conversion->convert(image);
         }
         if (!job.pasted) {
-            held_->giveBack(std::move(bytes));
+            // A bitmap read by rows has only its headers in memory: nothing worth keeping.
+            if (!bitmap) held_->giveBack(std::move(bytes));
             if (replacedSince(job.file, identity)) throw HostError("The file changed while it was read");
         }
 
@@ -520,7 +535,7 @@ void PicturePipeline::decode(Job& job) {
             job.handWhole(std::move(image));
             return;
         }
-        if (kind.jpeg()) {
+        if (kind.jpeg() || bitmap) {
             arrival->finish();
         } else {
             arrival->finish(std::move(image));

@@ -6,8 +6,9 @@
 //
 // An open hands back a held picture at once (HeldPictures); otherwise a worker reads the
 // file, checks it and learns its size, and the open returns then, with a picture whose
-// rows keep arriving (a JPEG top to bottom into its final memory, so the visible top-left
-// part is ready long before the whole; other kinds whole, at the end). Opening the next
+// rows keep arriving (a JPEG, or a large uncompressed bitmap read from its file a strip at
+// a time, top to bottom into its final memory, so the visible top-left part is ready long
+// before the whole; other kinds whole, at the end). Opening the next
 // picture cancels the one before. Decoding ahead is the same job at a lower priority: an
 // open of a file being decoded ahead takes that job over, rows decoded so far included.
 // The window learns of arriving rows through one notice (setOnArrival), posted from the

@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <stdexcept>
 #include <system_error>
@@ -36,6 +37,14 @@ const unsigned char* bytesOf(const QByteArray& bytes) {
     return reinterpret_cast<const unsigned char*>(bytes.constData());
 }
 
+// The size Qt's reader gives from a header. For a bitmap stored top-down it gives the stored
+// height, below zero, though it decodes such a bitmap upright at the height above zero.
+QSize headerSize(QImageReader& reader) {
+    QSize size = reader.size();
+    if (size.height() < 0 && reader.format() == "bmp" && size.height() != INT_MIN) size.setHeight(-size.height());
+    return size;
+}
+
 }  // namespace
 
 FileIdentity FileIdentity::of(const struct stat& st) {
@@ -58,23 +67,28 @@ QSize pictureSize(const QByteArray& bytes) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
-    return reader.size();
+    return headerSize(reader);
 }
 
-QByteArray readPictureFile(const std::filesystem::path& native, struct stat* seen, PixelPool* pool) {
+FileDescriptor openPictureFile(const std::filesystem::path& native, struct stat& opened) {
     // What the entry is, before anything opens it: opening a FIFO waits for a writer and
     // opening a device may act on it.
     struct stat before {};
     if (::stat(native.c_str(), &before) != 0) fail(errno);
     if (!S_ISREG(before.st_mode)) throw HostError("Not a picture file");
     // Non-blocking all the same, in case the entry was swapped for a FIFO since.
-    const FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) fail(errno);
-    struct stat opened {};
     if (::fstat(fd.get(), &opened) != 0) fail(errno);
     if (!S_ISREG(opened.st_mode)) throw HostError("Not a picture file");
     if (opened.st_size == 0) throw HostError("The file is empty");
     if (opened.st_size > kPictureLimitBytes) throw HostError("The file is too large to be a picture");
+    return fd;
+}
+
+QByteArray readPictureFile(const std::filesystem::path& native, struct stat* seen, PixelPool* pool) {
+    struct stat opened {};
+    const FileDescriptor fd = openPictureFile(native, opened);
     if (beforeRead) beforeRead(fd.get());
 
     // One read of the size just seen; a file that shrank, grew or was rewritten meanwhile
@@ -97,7 +111,7 @@ QByteArray readPictureFile(const std::filesystem::path& native, struct stat* see
     return bytes;
 }
 
-PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool jpegEnd) {
+PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool jpegEnd, std::int64_t fileSize) {
     // Set once, before any reader reads: pictures are decoded on other threads too.
     static const bool limitSet = [] {
         QImageReader::setAllocationLimit(kPictureAllocationLimitMiB);
@@ -112,7 +126,7 @@ PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool 
     reader.setDecideFormatFromContent(true);
     // HEIF and JPEG XL are read by their own libraries (picture_formats.h), the rest by Qt.
     PictureKind kind = libraryPictureKind(bytes);
-    if (kind.format.isEmpty()) kind = {reader.format(), reader.size()};
+    if (kind.format.isEmpty()) kind = {reader.format(), headerSize(reader)};
     if (kind.format.isEmpty()) throw HostError("Unknown picture format");
     if (!kind.size.isValid() && sizeInEveryHeader(kind.format)) throw HostError("The picture file is damaged");
     if (kind.size.isValid()) {
@@ -132,7 +146,8 @@ PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes, bool 
             !jpegUsesArithmeticCoding(data, length))
             throw HostError("The picture file is truncated");
     } else if (kind.format == "bmp") {
-        if (!bmpIsComplete(data, length)) throw HostError("The picture file is truncated");
+        if (!bmpIsComplete(data, length, fileSize < 0 ? length : static_cast<std::size_t>(fileSize)))
+            throw HostError("The picture file is truncated");
     } else if (kind.format == "gif") {
         if (!gifIsComplete(data, length)) throw HostError("The picture file is truncated");
     }

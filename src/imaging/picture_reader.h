@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "base/file_descriptor.h"
+
 namespace pictavo {
 
 class PixelPool;
@@ -38,6 +40,11 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity& a, const FileIdentity& b);
 };
 
+// A regular file (or a link to one) open for reading, after the checks every picture file
+// passes: nothing else is waited on or opened, and an empty file or one larger than any
+// picture is refused (HostError). `opened` receives what the open file was.
+[[nodiscard]] FileDescriptor openPictureFile(const std::filesystem::path& native, struct stat& opened);
+
 // All bytes of a regular file (or a link to one), in one bounded read. `opened` receives
 // what the open file was, for telling later whether the path still holds the same file.
 // With a pool the bytes are read into one of its buffers; give it back when decoded.
@@ -54,8 +61,10 @@ struct PictureKind {
 };
 // `jpegEnd` false skips the walk of a JPEG's data to its end marker, for a decoder that
 // finds a JPEG cut short itself (JpegRows) and would otherwise wait for that walk first.
+// `fileSize`, when given, says that `bytes` are only the first bytes (at least the headers)
+// of a bitmap file of that size, whose rows are read later (BitmapRows).
 [[nodiscard]] PictureKind checkPicture(const QByteArray& bytes, std::int64_t limitBytes = kPictureLimitBytes,
-                                       bool jpegEnd = true);
+                                       bool jpegEnd = true, std::int64_t fileSize = -1);
 
 // A 32-bit picture with its EXIF orientation applied. A picture whose pixels would take
 // more than `limitBytes` is refused before they are decoded (where its header tells).

@@ -74,6 +74,11 @@ struct FormControls {
         bool pasted = false;  // the picture still arriving came from the clipboard
     } shownBefore;
 
+    // The way the person last stepped through the file list (+1 down, -1 up), and from
+    // where: the photo ahead in that direction is the likeliest next.
+    std::int32_t steppedFrom = -1;
+    int stepDirection = 1;
+
     // The menu entries in menu-bar order: Edit, its four items, Close, Version.
     [[nodiscard]] std::array<MenuItem*, 7> menuEntries();
     // The controls that take the keyboard focus, in tab order.

@@ -61,8 +61,12 @@ std::vector<std::string> likelyNextPictures(FormControls& f) {
     const std::int32_t row = f.filList.listIndex();
     if (row < 0 || f.Image1.picture().isNull()) return paths;
     const auto& names = f.filList.names();
-    if (row + 1 < f.filList.listCount()) paths.push_back(listedFilePath(f, names[static_cast<std::size_t>(row) + 1]));
-    if (row > 0) paths.push_back(listedFilePath(f, names[static_cast<std::size_t>(row) - 1]));
+    // The way the person steps first.
+    for (const int step : {f.stepDirection, -f.stepDirection}) {
+        const std::int32_t next = row + step;
+        if (next >= 0 && next < f.filList.listCount())
+            paths.push_back(listedFilePath(f, names[static_cast<std::size_t>(next)]));
+    }
     return paths;
 }
 

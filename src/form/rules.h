@@ -32,7 +32,7 @@ void showPosition(FormControls& f);
 [[nodiscard]] std::string listedFilePath(FormControls& f, const std::string& name);
 
 // The pictures a person will likely open next while one is shown: the file list's row
-// after the selected one, then the row before it.
+// after the selected one, then the row before it; the other way round after a step up.
 [[nodiscard]] std::vector<std::string> likelyNextPictures(FormControls& f);
 
 // Asks for the pictures of likelyNextPictures to be decoded ahead.

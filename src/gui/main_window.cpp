@@ -271,6 +271,9 @@ void MainWindow::buildSurface() {
     auto* picture = new PictureView(c.Image1, units_, surface);
     pictureView_ = picture;
     picture->onPainted = [this] { pictureShown(); };
+    // A large photo's neighbours need not wait for all of it: under a held key the next
+    // photo's rows in view are decoded ahead while the key's next step is still to come.
+    picture->onInView = [this] { pictureShown(); };
     picture->onResized = [this](QSize devicePixels) { form_.c.pictures.setViewSize(devicePixels); };
     picture->setObjectName(QString::fromStdString(c.Picture1.name()));
     picture->setAccessibleName(QCoreApplication::translate("pictavo", "Picture"));

@@ -95,7 +95,10 @@ void PictureView::paintEvent(QPaintEvent* event) {
                         part.target.height() / ratio);
     painter.drawImage(target, ready, QRectF(part.source));
     painter.end();
-    if (const auto& arrival = shown.arrival(); arrival && paintedAllInView()) arrival->shownInView();
+    if (const auto& arrival = shown.arrival(); arrival && paintedAllInView() && !arrival->partInViewShown()) {
+        arrival->shownInView();
+        if (onInView) onInView();
+    }
     if (onPainted && rows == picture->height()) onPainted();
 }
 

@@ -25,6 +25,8 @@ public:
     PictureView(const Image& image, const Units& units, QWidget* parent = nullptr);
     // Called after each paint that showed a whole picture.
     std::function<void()> onPainted;
+    // Called once a picture still arriving has shown every row in view.
+    std::function<void()> onInView;
     // Called with the viewport's size in device pixels whenever it changes.
     std::function<void(QSize)> onResized;
     // More rows of the picture have arrived: painted where they show.

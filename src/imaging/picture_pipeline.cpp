@@ -36,6 +36,18 @@ struct PicturePipeline::Job {
     std::atomic<bool> ahead;
     const bool pasted = false;
     std::atomic<bool> started{false};
+    // Work ahead the person asked for while it ran on the thread for work ahead: stopped
+    // there, it goes on from these rows on an open's thread (that one's decoder was
+    // cancelled by this very open), and the thread for work ahead is free for the next.
+    struct Resume {
+        QByteArray bytes;
+        FileIdentity identity;
+        QImage memory;
+        uchar* bits;
+        std::shared_ptr<Arrival> arrival;
+        int fromRow;
+    };
+    std::optional<Resume> resume;  // only the decoding worker touches it
     std::atomic<bool> cancelled{false};
 
     std::mutex mutex;
@@ -106,13 +118,14 @@ class StripConverter {
 public:
     // `bits`: the memory's pixels, taken while it was not shared (bits() of a shared
     // picture would copy it). `firstPart`: the columns that come first, and the rows before
-    // which nothing else is converted (empty: whole rows). `report(rows, firstRows)`: rows
-    // complete, and complete in the first columns.
+    // which nothing else is converted (empty: whole rows). Rows above `fromRow` are
+    // converted already. `report(rows, firstRows)`: rows complete, and complete in the first
+    // columns.
     StripConverter(WorkerPool& pool, std::shared_ptr<const ColourConversion> conversion, const QImage& memory,
                    uchar* bits, const PicturePipeline::Job& job, std::shared_ptr<Arrival> arrival, QSize firstPart,
-                   std::function<void(int rows, int firstRows)> report)
+                   int fromRow, std::function<void(int rows, int firstRows)> report)
         : pool_(pool),
-          state_(std::make_shared<State>()),
+          state_(std::make_shared<State>(fromRow)),
           conversion_(std::move(conversion)),
           memory_(memory),
           bits_(bits),
@@ -175,6 +188,7 @@ private:
         }
     };
     struct State {
+        explicit State(int fromRow) : left{{}, fromRow}, right{{}, fromRow} {}
         std::mutex mutex;
         std::condition_variable changed;
         Reach left, right;  // the first columns, and the rest
@@ -401,11 +415,15 @@ void PicturePipeline::decode(Job& job) {
         }
     } reservation{*held_, reserved};
     try {
-        // Read: a large bitmap only up to its pixels, whose rows are read as they are decoded.
-        FileIdentity identity;
+        // Read: a large bitmap only up to its pixels, whose rows are read as they are decoded;
+        // nothing where this goes on from work ahead that read the file.
+        std::optional<Job::Resume> resume = std::exchange(job.resume, std::nullopt);
+        if (resume) arrival = resume->arrival;
+        FileIdentity identity = resume ? resume->identity : FileIdentity{};
         const std::unique_ptr<BitmapRows> bitmap =
-            job.pasted ? nullptr : BitmapRows::open(job.file, options_.arrivesLaterFrom);
+            job.pasted || resume ? nullptr : BitmapRows::open(job.file, options_.arrivesLaterFrom);
         QByteArray bytes = job.pasted ? std::move(job.bytes)
+                           : resume   ? resume->bytes
                            : bitmap   ? bitmap->headers()
                                       : held_->read(job.file, &identity);
         if (bitmap) identity = bitmap->identity();
@@ -415,7 +433,10 @@ void PicturePipeline::decode(Job& job) {
         const PictureKind kind = checkPicture(bytes, kPictureLimitBytes, false, bitmap ? bitmap->fileSize() : -1);
         if (bitmap && (kind.format != "bmp" || kind.size != bitmap->size()))
             throw HostError("The picture file is damaged");
-        if (job.cancelled.load()) return job.refuse("Cancelled");
+        if (job.cancelled.load()) {
+            if (arrival) arrival->stopped();  // handed over before it moved here
+            return job.refuse("Cancelled");
+        }
         const QSize stored = kind.size;
         const std::int64_t pixels = stored.isValid() ? std::int64_t(stored.width()) * stored.height() : 0;
         const bool large = pixels >= options_.arrivesLaterFrom;
@@ -451,14 +472,17 @@ void PicturePipeline::decode(Job& job) {
             // Colours as the photo was made: each strip is converted to the screen's as it
             // is decoded, before the window may paint it.
             const auto conversion = colours_.forPicture(bitmap ? bitmap->colours() : pictureColours(bytes));
-            image = memoryFor(size);
+            image = resume ? resume->memory : memoryFor(size);
             if (image.isNull()) throw std::bad_alloc();
-            uchar* bits = image.bits();
+            uchar* bits = resume ? resume->bits : image.bits();
             const qsizetype bytesPerLine = image.bytesPerLine();
             // The columns a window shows at once are converted first, where they are fewer
             // than the picture's.
             const QSize firstPart = conversion && large ? QSize(viewColumns_.load(), viewRows_.load()) : QSize();
-            if (large) {
+            const int fromRow = resume ? resume->fromRow : 0;
+            if (resume) {
+                faultInAhead(arrival, bits, image.sizeInBytes());
+            } else if (large) {
                 arrival = std::make_shared<Arrival>(size);
                 arrival->setMemory(image);
                 if (firstPart.width() > 0) arrival->setFirstColumns(firstPart.width());
@@ -472,9 +496,26 @@ void PicturePipeline::decode(Job& job) {
                 if (!job.ahead) arrived();
             };
             std::optional<StripConverter> converter;
-            if (conversion) converter.emplace(workers_, conversion, image, bits, job, arrival, firstPart, report);
-            int decoded = 0;
+            if (conversion)
+                converter.emplace(workers_, conversion, image, bits, job, arrival, firstPart, fromRow, report);
+            int decoded = fromRow;
+            // Work ahead that the person asked for meanwhile (or an open that the thread for
+            // work ahead took from the queue first): stopped at the next strip, to go on on an
+            // open's thread at the open's priority.
+            const bool mayMove = arrival && jpeg && jpeg->resumable() && WorkerPool::onAheadThread();
+            bool moving = false;
+            // Work ahead whose rows in view are still to come goes before the rest of a photo
+            // whose own rows in view are shown: under a held key the next photo is ready when
+            // its step comes, and the rest of this one would be let go unseen.
+            const int viewRows = viewRows_.load();
+            std::optional<AheadInView> inView;
+            if (jpeg && ahead && viewRows > fromRow) inView.emplace(*this);
             const auto ready = [&](int ready) {
+                if (inView && ready >= viewRows) inView.reset();
+                if (!job.ahead.load()) {
+                    inView.reset();
+                    if (ready >= viewRows) yieldToAheadInView(job);
+                }
                 if (ready <= decoded) return !job.cancelled.load();
                 if (converter) {
                     converter->decoded(decoded, ready);
@@ -482,13 +523,25 @@ void PicturePipeline::decode(Job& job) {
                     report(ready, ready);
                 }
                 decoded = ready;
-                return !job.cancelled.load();
+                moving = mayMove && !job.ahead.load() && ready < size.height();
+                return !job.cancelled.load() && !moving;
             };
             // A bitmap's rows in view come in one go: one paint shows them.
             const bool whole = bitmap ? bitmap->decode(bits, bytesPerLine, viewRows_.load(), ready)
-                                      : jpeg->decode(bits, bytesPerLine, ready);
+                                      : jpeg->decode(bits, bytesPerLine, ready, fromRow);
             // Every strip converted before the picture is whole, or given up.
             if (converter) converter->finish();
+            if (!whole && moving && !job.cancelled.load()) {
+                job.resume = Job::Resume{bytes, identity, image, bits, arrival, decoded};
+                std::shared_ptr<Job> self;
+                {
+                    const std::lock_guard lock(mutex_);
+                    if (current_.get() == &job) self = current_;
+                }
+                if (self && workers_.post(WorkerPool::Priority::Open, [this, self] { decode(*self); })) return;
+                if (self) return decode(job);  // the program is ending: here, then
+                job.resume.reset();
+            }
             if (!whole) {
                 if (arrival) {
                     arrival->stopped();
@@ -548,6 +601,28 @@ void PicturePipeline::decode(Job& job) {
         arrival->fail("Not enough memory for the picture");
     }
     arrived();
+}
+
+PicturePipeline::AheadInView::AheadInView(PicturePipeline& p) : pipeline(p) {
+    const std::lock_guard lock(p.inViewMutex_);
+    ++p.aheadInView_;
+}
+
+PicturePipeline::AheadInView::~AheadInView() {
+    {
+        const std::lock_guard lock(pipeline.inViewMutex_);
+        --pipeline.aheadInView_;
+    }
+    pipeline.inViewChanged_.notify_all();
+}
+
+void PicturePipeline::yieldToAheadInView(const Job& job) {
+    // Bounded: work ahead that stalls must not stop the person's photo for long.
+    constexpr std::chrono::milliseconds kLongest{40}, kSlice{2};
+    const auto until = std::chrono::steady_clock::now() + kLongest;
+    std::unique_lock lock(inViewMutex_);
+    while (aheadInView_ > 0 && !job.cancelled.load() && std::chrono::steady_clock::now() < until)
+        inViewChanged_.wait_for(lock, kSlice);
 }
 
 void PicturePipeline::faultInAhead(const std::shared_ptr<Arrival>& arrival, uchar* bits, qsizetype bytes) {

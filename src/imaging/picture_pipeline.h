@@ -18,6 +18,7 @@
 #include <QSize>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -96,6 +97,17 @@ private:
     void arrived();
     // Under mutex_: cancels the work ahead for every file but `keep`.
     void cancelAhead(const std::filesystem::path* keep);
+    // While alive: work ahead is decoding the rows a window shows first.
+    struct AheadInView {
+        explicit AheadInView(PicturePipeline& p);
+        ~AheadInView();
+        AheadInView(const AheadInView&) = delete;
+        AheadInView& operator=(const AheadInView&) = delete;
+        PicturePipeline& pipeline;
+    };
+    // On the person's decode, past its rows in view: waits a little while work ahead
+    // decodes rows in view.
+    void yieldToAheadInView(const Job& job);
     void faultInAhead(const std::shared_ptr<Arrival>& arrival, uchar* bits, qsizetype bytes);
     void trimSoon();
 
@@ -109,6 +121,9 @@ private:
     std::vector<std::shared_ptr<Job>> ahead_;  // work ahead, queued or under way
     bool trimPending_ = false;
     std::atomic<int> viewColumns_{0}, viewRows_{0};
+    std::mutex inViewMutex_;
+    std::condition_variable inViewChanged_;
+    int aheadInView_ = 0;
     bool closing_ = false;
     // Last: taken down first, while everything its jobs use is still there (a job that
     // posts more work while the pool is going is told no, and does the work itself).

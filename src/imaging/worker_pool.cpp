@@ -57,7 +57,14 @@ int WorkerPool::pick(bool aheadThread, Clock::time_point now, Clock::time_point&
     return best;
 }
 
+namespace {
+thread_local bool aheadThreadHere = false;
+}  // namespace
+
+bool WorkerPool::onAheadThread() { return aheadThreadHere; }
+
 void WorkerPool::run(bool aheadThread) {
+    aheadThreadHere = aheadThread;
     // Behind the window's thread and the opens whenever they want a core: a decode the
     // person asked for is never slowed by one they may not need. (A thread may lower its
     // own priority, but not raise it again: hence a thread of its own.)

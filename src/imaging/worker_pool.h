@@ -43,6 +43,9 @@ public:
     // Blocks until nothing is queued that is due, nor running (tests and measurements).
     void waitIdle();
 
+    // Whether the calling thread is a pool's thread for work ahead.
+    [[nodiscard]] static bool onAheadThread();
+
 private:
     using Clock = std::chrono::steady_clock;
     struct Task {

@@ -31,6 +31,9 @@ void filList_Click(FormControls& f) {
         f.host.SetMousePointer(MousePointer::Hourglass);
         const std::string sep(1, f.files.Separator());
         f.picPath = listedFilePath(f, f.filList.fileName());
+        const std::int32_t row = f.filList.listIndex();
+        if (f.steppedFrom >= 0 && row != f.steppedFrom) f.stepDirection = row < f.steppedFrom ? -1 : 1;
+        f.steppedFrom = row;
         Picture picture = f.pictures.open(f.files.toNative(f.picPath));
         // What the view showed is kept only while the new picture may still be found broken.
         const auto& arriving = picture.arrival();

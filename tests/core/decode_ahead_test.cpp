@@ -180,6 +180,26 @@ TEST_F(DecodeAhead, HoldsNoMoreThanTheBudget) {
     EXPECT_EQ(shownColour(), kBlue);
 }
 
+// The photo ahead in the way the person steps comes first, up as well as down, when the
+// budget holds only one.
+TEST_F(DecodeAhead, TheNeighbourInTheWayOfTheLastStepComesFirst) {
+    fx.host.pictures().setAheadBudget(40 * 30 * 4 * 3 / 2);
+    const struct {
+        const char* steps;
+        std::vector<int> rows;
+        const char* first;
+        const char* notHeld;
+    } cases[] = {{"down", {0, 1}, "c.bmp", "a.bmp"}, {"up", {2, 1}, "a.bmp", "c.bmp"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.steps);
+        for (const int row : c.rows) fx.open(row);
+        fx.host.pictures().setAheadBudget(40 * 30 * 4 * 3 / 2);  // lets go of all held so far
+        restOnPicture();
+        EXPECT_TRUE(held(c.first));
+        EXPECT_FALSE(held(c.notHeld));
+    }
+}
+
 TEST_F(DecodeAhead, AJumpReusesAHeldPicturesMemoryAndShowsOnlyTheNewFile) {
     const std::pair<const char*, unsigned> jpegs[] = {
         {"j0.jpg", kRed}, {"j1.jpg", kGreen}, {"j2.jpg", kBlue}, {"j3.jpg", kGrey}};

@@ -329,6 +329,37 @@ TEST_F(PictureLoading, AnOpenTakesOverTheWorkAheadOfItsFileInsteadOfReadingItAga
     EXPECT_EQ(pipeline.held().hits(), 0u) << "taken over, not found held";
 }
 
+// Taken over part way through its decode on the thread for work ahead, the photo goes on
+// on an open's thread from the row it reached, without reading the file again: whole, it
+// equals the file's picture, and its rows kept arriving in order meanwhile.
+TEST_F(PictureLoading, WorkAheadTakenOverPartWayGoesOnFromItsRowsWithoutAnotherRead) {
+    writeJpeg("big.jpg", 3000, 2000, 7);
+    PicturePipeline pipeline;
+    bigReads = 0;
+    seams::setBeforePictureRead(holdBigRead);
+    for (const int after : {5, 20, 60}) {
+        SCOPED_TRACE(after);
+        pipeline.setAheadBudget(defaultAheadBudget());  // nothing held from the round before
+        bigReads = 0;
+        pipeline.decodeAhead({file("big.jpg")});
+        std::this_thread::sleep_for(std::chrono::milliseconds(after));
+        const Picture picture = pipeline.open(file("big.jpg"));
+        std::vector<int> seen;
+        if (const auto& arrival = picture.arrival()) {
+            while (arrival->end() == Arrival::End::None) {
+                seen.push_back(arrival->rows());
+                arrival->waitRows(seen.back() + 1, std::chrono::milliseconds(5));
+            }
+        }
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        const QImage whole = *picture.image();
+        EXPECT_EQ(bigReads, 1) << "one read, whichever thread finishes the decode";
+        EXPECT_EQ(whole, decodePicture(readPictureFile(file("big.jpg"))));
+        pipeline.finishAll();
+    }
+    seams::setBeforePictureRead(nullptr);
+}
+
 TEST_F(PictureLoading, APastedPictureFoundBrokenPartWayEndsInThePasteMessageAndTheViewBefore) {
     writePicture(file("a.bmp"), 40, 30, 0x102030);
     fx.start({});

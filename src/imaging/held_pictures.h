@@ -51,8 +51,9 @@ public:
 
     // Room for decoding `bytes` ahead for `file`, made by letting go of less likely
     // pictures; false when the file is no longer wanted or cannot fit. Give it back with
-    // release() once the decode ended.
-    bool reserve(const std::filesystem::path& file, std::int64_t bytes);
+    // release() once the decode ended. `alsoFree`: bytes the budget must have free beside
+    // (not reserved: memory in use that the held books do not see).
+    bool reserve(const std::filesystem::path& file, std::int64_t bytes, std::int64_t alsoFree = 0);
     void release(std::int64_t bytes);
     // A picture decoded ahead, kept while it is still wanted.
     void keep(const std::filesystem::path& file, const FileIdentity& identity, QImage image);

@@ -444,7 +444,16 @@ void PicturePipeline::decode(Job& job) {
         if (ahead) {
             // Work ahead only for what fits the budget now; a failure is not kept: the
             // person's own open reads the file again and reports it as ever.
-            if (pixels > 0 && held_->reserve(job.file, 4 * pixels)) {
+            // A photo of the person's still arriving keeps the one before it alive meanwhile (the
+            // window goes back to it should the new one be broken): the budget holds both.
+            std::int64_t arriving = 0;
+            {
+                const std::lock_guard lock(mutex_);
+                if (current_)
+                    if (const auto a = current_->arrivingNow(); a && a->end() == Arrival::End::None)
+                        arriving = 4 * std::int64_t(a->size().width()) * a->size().height();
+            }
+            if (pixels > 0 && held_->reserve(job.file, 4 * pixels, arriving)) {
                 reserved = 4 * pixels;
             } else {
                 const std::lock_guard lock(mutex_);

@@ -360,6 +360,25 @@ TEST_F(PictureLoading, WorkAheadTakenOverPartWayGoesOnFromItsRowsWithoutAnotherR
     seams::setBeforePictureRead(nullptr);
 }
 
+// While the person's photo arrives, the one shown before it stays in memory (the window
+// goes back to it should the new one be broken): work ahead then takes only what the
+// budget holds beside it, and the full budget again once the photo is whole.
+TEST_F(PictureLoading, WorkAheadWhileAPhotoArrivesLeavesRoomForThePhotoBefore) {
+    writeJpeg("big.jpg", 3000, 2000, 3);
+    writeJpeg("next.jpg", 3000, 2000, 4);
+    const std::int64_t photo = 3000 * 2000 * 4;
+    PicturePipeline pipeline({.aheadBudget = photo * 3 / 2, .arrivesLaterFrom = 0});
+    const Picture picture = pipeline.open(file("big.jpg"));
+    ASSERT_NE(picture.arrival(), nullptr);
+    pipeline.decodeAhead({file("next.jpg")});
+    (void)picture.arrival()->whole();
+    pipeline.finishAll();
+    EXPECT_FALSE(pipeline.held().holds(file("next.jpg"))) << "asked for while the photo arrived";
+    pipeline.decodeAhead({file("next.jpg")});
+    pipeline.finishAll();
+    EXPECT_TRUE(pipeline.held().holds(file("next.jpg"))) << "asked for once it was whole";
+}
+
 TEST_F(PictureLoading, APastedPictureFoundBrokenPartWayEndsInThePasteMessageAndTheViewBefore) {
     writePicture(file("a.bmp"), 40, 30, 0x102030);
     fx.start({});

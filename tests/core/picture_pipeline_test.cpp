@@ -363,16 +363,36 @@ TEST_F(PictureLoading, WorkAheadTakenOverPartWayGoesOnFromItsRowsWithoutAnotherR
 // While the person's photo arrives, the one shown before it stays in memory (the window
 // goes back to it should the new one be broken): work ahead then takes only what the
 // budget holds beside it, and the full budget again once the photo is whole.
+std::atomic<int> nextReads{0};
+void countNextRead(int fd) {
+    if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).filename() == "next.jpg") ++nextReads;
+}
+
 TEST_F(PictureLoading, WorkAheadWhileAPhotoArrivesLeavesRoomForThePhotoBefore) {
     writeJpeg("big.jpg", 3000, 2000, 3);
     writeJpeg("next.jpg", 3000, 2000, 4);
     const std::int64_t photo = 3000 * 2000 * 4;
     PicturePipeline pipeline({.aheadBudget = photo * 3 / 2, .arrivesLaterFrom = 0});
+    // The photo's decoder is held at its first rows until the work ahead has been asked
+    // for, read and weighed.
+    Gate decoding;
+    std::atomic<bool> held{false};
+    pipeline.setOnArrival([&] {
+        if (!held.exchange(true)) decoding.wait();
+    });
+    nextReads = 0;
+    seams::setBeforePictureRead(countNextRead);
     const Picture picture = pipeline.open(file("big.jpg"));
     ASSERT_NE(picture.arrival(), nullptr);
     pipeline.decodeAhead({file("next.jpg")});
+    for (int i = 0; i < 10000 && nextReads == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // from its read to its weighing
+    decoding.release();
     (void)picture.arrival()->whole();
     pipeline.finishAll();
+    seams::setBeforePictureRead(nullptr);
+    pipeline.setOnArrival({});
+    EXPECT_EQ(nextReads, 1);
     EXPECT_FALSE(pipeline.held().holds(file("next.jpg"))) << "asked for while the photo arrived";
     pipeline.decodeAhead({file("next.jpg")});
     pipeline.finishAll();

@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "base/errors.h"
+#include "fuzz_limit.h"
 #include "imaging/clipboard_picture.h"
 #include "imaging/picture_pipeline.h"
 #include "imaging/picture_reader.h"
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const pictavo::ClipboardPicture picture = pictavo::takeClipboardPicture(offered);
         if (picture.format.isEmpty()) return 0;
-        static pictavo::PicturePipeline pipeline({.arrivesLaterFrom = 0});
+        static pictavo::PicturePipeline pipeline({.arrivesLaterFrom = 0, .pictureLimitBytes = kFuzzLimitBytes});
         const pictavo::Picture opened = pipeline.open(picture);
         const QImage* whole = opened.image();
         if (!whole) std::abort();
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (opened.arrival() && opened.arrival()->end() != pictavo::Arrival::End::Whole) return 0;
         const QImage image = *whole;
         if (image.isNull()) std::abort();
-        if (image.sizeInBytes() > qsizetype(pictavo::kPictureAllocationLimitMiB) * 1024 * 1024) std::abort();
+        if (image.sizeInBytes() > kFuzzLimitBytes) std::abort();
     } catch (const pictavo::HostError&) {
     }
     return 0;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "base/errors.h"
+#include "fuzz_limit.h"
 #include "imaging/picture_pipeline.h"
 #include "imaging/picture_reader.h"
 
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::filesystem::current_path() / ("file-input-" + std::to_string(::getpid()));
     std::ofstream(file, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    static pictavo::PicturePipeline pipeline({.arrivesLaterFrom = 0});
+    static pictavo::PicturePipeline pipeline({.arrivesLaterFrom = 0, .pictureLimitBytes = kFuzzLimitBytes});
     try {
         const pictavo::Picture opened = pipeline.open(file);
         const QImage* whole = opened.image();
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Found broken part way: refused, as the window reports it.
         if (!opened.arrival() || opened.arrival()->end() == pictavo::Arrival::End::Whole) {
             if (whole->isNull()) std::abort();
-            if (whole->sizeInBytes() > qsizetype(pictavo::kPictureAllocationLimitMiB) * 1024 * 1024) std::abort();
+            if (whole->sizeInBytes() > kFuzzLimitBytes) std::abort();
         }
     } catch (const pictavo::HostError&) {
     }

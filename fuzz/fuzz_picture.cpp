@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz_limit.h"
 #include "imaging/picture_reader.h"
 #include "platform/host.h"
 
@@ -19,9 +20,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     try {
-        const QImage image = pictavo::decodePicture(bytes);
+        const QImage image = pictavo::decodePicture(bytes, kFuzzLimitBytes);
         if (image.isNull() || image.depth() != 32) std::abort();
-        if (image.sizeInBytes() > qsizetype(pictavo::kPictureAllocationLimitMiB) * 1024 * 1024) std::abort();
+        if (image.sizeInBytes() > kFuzzLimitBytes) std::abort();
     } catch (const pictavo::HostError&) {
     }
     return 0;

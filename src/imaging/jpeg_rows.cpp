@@ -15,6 +15,7 @@
 #include <jpeglib.h>
 
 #include "base/errors.h"
+#include "imaging/picture_reader.h"
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. It is C
 // compiled without exception support, so a C++ exception thrown through its frames is
@@ -40,6 +41,15 @@ constexpr int kStripPixels = 128 * 1024;
 // write at most a few dozen; 500 is the limit libjpeg-turbo's own decoders apply
 // (djpeg -maxscans, TurboJPEG's TJFLAG_LIMITSCANS).
 constexpr int kScanLimit = 500;
+
+// Each scan is a pass over the blocks of its components, and an arithmetic-coded scan or
+// one of zeros run together is a few bytes whatever their number: 500 scans of a large
+// picture in a file of 100 KB keep a core busy for a minute. libjpeg's own progressive
+// script passes over each block five or six times; the passes of all scans together may
+// come to 24 for each block of the picture, and to 500 scans of 4096 blocks (a picture of
+// 512 x 512) for a small one.
+constexpr std::uint64_t kPassesPerBlock = 24;
+constexpr std::uint64_t kSmallPictureBlocks = 4096;
 
 // The most stray bytes between segments taken for a writer's leftovers.
 constexpr int kJunkBytes = 16;
@@ -160,6 +170,7 @@ struct JpegRows::Decoder {
 
     // What the scans read so far gave, for a file of several scans.
     int scansSeen = 0;
+    std::uint64_t blocksPassed = 0;                // by the scans so far, counted as each begins
     std::uint64_t firstScanned[MAX_COMPONENTS]{};  // coefficients whose first scan was read, a bit each
     bool endMissing = false;                       // the data ran out without an end marker
     // The first stored row whose data an arithmetic-coded scan did not hold (see below);
@@ -191,6 +202,7 @@ Decoder& decoderOf(j_common_ptr info) { return *static_cast<Decoder*>(info->clie
     Decoder& d = decoderOf(info);
     (*info->err->format_message)(info, d.message);
     d.messageCode = info->err->msg_code;
+    if (d.messageCode == JERR_NO_BACKING_STORE) std::snprintf(d.message, sizeof d.message, "The picture is too large");
     std::longjmp(d.jump, 1);
 }
 
@@ -241,6 +253,16 @@ void noteMarkerInData(Decoder& d) {
 void noteScan(Decoder& d) {
     const jpeg_decompress_struct& info = d.info;
     if (info.input_scan_number > kScanLimit) fail(d, "The picture has too many scans");
+    std::uint64_t blocks = 0;
+    for (int c = 0; c < info.num_components; ++c)
+        blocks += std::uint64_t(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks;
+    // One component's scan passes over its own blocks; several together over whole MCUs.
+    const jpeg_component_info* only = info.cur_comp_info[0];
+    d.blocksPassed += info.comps_in_scan == 1
+                          ? std::uint64_t(only->width_in_blocks) * only->height_in_blocks
+                          : std::uint64_t(info.MCUs_per_row) * info.MCU_rows_in_scan * unsigned(info.blocks_in_MCU);
+    if (d.blocksPassed > kPassesPerBlock * blocks + kScanLimit * kSmallPictureBlocks)
+        fail(d, "The picture has too many scans");
     if (info.Ah != 0) return;
     const int from = info.progressive_mode ? info.Ss : 0;
     const int to = info.progressive_mode ? info.Se : DCTSIZE2 - 1;
@@ -298,6 +320,11 @@ bool guarded(Decoder& d, void (*step)(Decoder&)) {
 
 void readHeader(Decoder& d) {
     jpeg_create_decompress(&d.info);
+    // A file of several scans keeps every block's coefficients until its rows are made:
+    // two bytes for each of 64 a block, more than the picture itself where the colours are
+    // stored at full size. Held to the pictures' own bound; beyond it libjpeg gives up
+    // (it has no backing store) before it takes the memory.
+    d.info.mem->max_memory_to_use = long(kPictureLimitBytes);
     jpeg_mem_src(&d.info, d.data, static_cast<unsigned long>(d.length));
     jpeg_save_markers(&d.info, JPEG_APP0 + 1, 0xFFFF);  // Exif
     jpeg_read_header(&d.info, TRUE);

@@ -324,7 +324,7 @@ Picture PicturePipeline::open(const ClipboardPicture& offered) {
         // Decoded in this very process; only its size is checked.
         return drawablePicture(decodeClipboardPicture(offered));
     }
-    if (offered.bytes.size() > kPictureLimitBytes) throw HostError("The picture is too large");
+    if (offered.bytes.size() > options_.pictureLimitBytes) throw HostError("The picture is too large");
     auto job = std::make_shared<Job>(offered.bytes);
     std::shared_ptr<Job> previous;
     {
@@ -430,7 +430,8 @@ void PicturePipeline::decode(Job& job) {
         // Check. A large JPEG's end is found by its own decode (a file cut short fails
         // there); a small one is checked whole before its size is told. A bitmap read by
         // rows is checked against its file's size.
-        const PictureKind kind = checkPicture(bytes, kPictureLimitBytes, false, bitmap ? bitmap->fileSize() : -1);
+        const PictureKind kind =
+            checkPicture(bytes, options_.pictureLimitBytes, false, bitmap ? bitmap->fileSize() : -1);
         if (bitmap && (kind.format != "bmp" || kind.size != bitmap->size()))
             throw HostError("The picture file is damaged");
         if (job.cancelled.load()) {
@@ -568,7 +569,7 @@ void PicturePipeline::decode(Job& job) {
                 arrival = std::make_shared<Arrival>(stored);
                 job.hand(arrival);
             }
-            image = decodePicture(bytes, kPictureLimitBytes, memoryFor);
+            image = decodePicture(bytes, options_.pictureLimitBytes, memoryFor);
             if (arrival && image.size() != arrival->size()) {
                 throw HostError("The picture is not the size its header gives");
             }

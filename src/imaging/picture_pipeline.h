@@ -30,6 +30,7 @@
 #include "imaging/colour_transforms.h"
 #include "imaging/held_pictures.h"
 #include "imaging/picture.h"
+#include "imaging/picture_reader.h"
 #include "imaging/worker_pool.h"
 
 namespace pictavo {
@@ -44,6 +45,9 @@ public:
         std::int64_t arrivesLaterFrom = 2'000'000;
         // No open and no new wish for this long, and the spare memory is freed.
         std::chrono::milliseconds spareMemoryIdle = kSpareMemoryIdle;
+        // The most one picture's pixels may take (at most the program's bound): lower for
+        // the fuzz targets, so that each input takes a moment even under the sanitizers.
+        std::int64_t pictureLimitBytes = kPictureLimitBytes;
     };
     PicturePipeline() : PicturePipeline(Options{}) {}
     explicit PicturePipeline(Options options);

@@ -195,6 +195,16 @@ TEST(PictureReader, ADecompressionBombIsRefusedWhileARealLargePhotoOpens) {
     EXPECT_EQ(decode(test::pictureBytes("jpg", 4000, 3000)).size(), QSize(4000, 3000));
 }
 
+TEST(PictureReader, AProgressiveJpegWhoseScansNeedMoreMemoryThanThePictureBoundIsRefusedAsTooLarge) {
+    // Refused before the decoder takes the memory, with the message of any picture too large.
+    try {
+        (void)decode(test::coefficientBomb());
+        ADD_FAILURE() << "decoded";
+    } catch (const HostError& e) {
+        EXPECT_STREQ(e.what(), "The picture is too large");
+    }
+}
+
 // --- name matching -----------------------------------------------------------------------------
 
 namespace {

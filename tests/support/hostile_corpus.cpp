@@ -117,6 +117,20 @@ std::string cutInHalf(const std::string& jpeg) {
     return jpeg.substr(0, data + (jpeg.size() - data) / 2) + "\xFF\xD9";
 }
 
+// 144 scans for each of three components, each one a pass over its blocks: the DC and
+// the first 18 AC coefficients each in a band of their own, then the rest in one, each
+// band refined bit by bit. Every scan is valid, and none repeats another.
+std::vector<jpeg_scan_info> manyScanScript() {
+    std::vector<jpeg_scan_info> scans;
+    for (int c = 0; c < 3; ++c) {
+        for (int bit = 10; bit >= 0; --bit) scans.push_back({1, {c}, 0, 0, bit == 10 ? 0 : bit + 1, bit});
+        for (int k = 1; k <= 19; ++k)
+            for (int bit = 6; bit >= 0; --bit)
+                scans.push_back({1, {c}, k, k == 19 ? 63 : k, bit == 6 ? 0 : bit + 1, bit});
+    }
+    return scans;
+}
+
 }  // namespace
 
 std::string jpegBytes(int width, int height, const JpegMaking& making) {
@@ -133,12 +147,17 @@ std::string jpegBytes(int width, int height, const JpegMaking& making) {
     c.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c);
     c.arith_code = making.arithmetic ? TRUE : FALSE;
+    if (making.fullColour) c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
     // DC of every component, then the AC of each, all at full precision.
     const jpeg_scan_info bands[] = {
         {3, {0, 1, 2}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}, {1, {1}, 1, 63, 0, 0}, {1, {2}, 1, 63, 0, 0}};
+    const std::vector<jpeg_scan_info> many = manyScanScript();
     if (making.allAtFullPrecision) {
         c.scan_info = bands;
         c.num_scans = 4;
+    } else if (making.manyScans) {
+        c.scan_info = many.data();
+        c.num_scans = int(many.size());
     } else if (making.progressive) {
         jpeg_simple_progression(&c);
     }
@@ -167,6 +186,27 @@ std::string pictureBytes(const char* extension, int width, int height) {
     const fs::path file = dir.path() / (std::string("p.") + extension);
     writePicture(file, width, height);
     return readBytes(file);
+}
+
+std::string jpegWithoutScanData(std::string jpeg, int width, int height) {
+    int scans = 0;
+    for (std::size_t at = 0; (at = jpeg.find("\xFF\xDA", at + 2)) != std::string::npos;) ++scans;
+    for (int n = 1; n <= scans; ++n) {
+        const std::string scan = scanOf(jpeg, n);
+        const std::size_t at = jpeg.find(scan);
+        const std::size_t header =
+            2 + (std::size_t(static_cast<unsigned char>(scan[2])) << 8 | static_cast<unsigned char>(scan[3]));
+        jpeg.erase(at + header, scan.size() - header);
+    }
+    const std::size_t frame = jpeg.find("\xFF\xCA");
+    const char size[] = {char(height >> 8), char(height & 0xFF), char(width >> 8), char(width & 0xFF)};
+    jpeg.replace(frame + 5, 4, size, 4);
+    return jpeg;
+}
+
+std::string coefficientBomb() {
+    return jpegWithoutScanData(jpegBytes(8, 8, {.progressive = true, .arithmetic = true, .fullColour = true}), 16000,
+                               16000);
 }
 
 std::string jpegClaiming(int width, int height) {
@@ -225,7 +265,11 @@ std::vector<std::pair<std::string, std::string>> hostileContents() {
     const std::size_t frame = claiming.find("\xFF\xC9");
     claiming.replace(frame + 5, 4, std::string("\x40\x00\x40\x00", 4));
     out.emplace_back("arithmetic-coded JPEG claiming 16384 x 16384", claiming);
-    // Arithmetic coding leaves trailing zeros out: a flat picture of any size is a few bytes.
+    const std::string manyScans = jpegBytes(48, 32, {.grain = false, .arithmetic = true, .manyScans = true});
+    out.emplace_back("whole progressive arithmetic-coded JPEG of 432 scans", manyScans);
+    out.emplace_back("progressive JPEG of 1600 x 1200 in 432 scans, each a pass over every block",
+                     jpegBytes(1600, 1200, {.grain = false, .manyScans = true}));
+    out.emplace_back("progressive JPEG of 16000 x 16000 whose coefficients would take 1.5 GB", coefficientBomb());
     out.emplace_back("whole flat arithmetic-coded JPEG of 8000 x 6000",
                      jpegBytes(8000, 6000, {.grain = false, .arithmetic = true}));
     for (int orientation = 1; orientation <= 8; ++orientation)
@@ -313,6 +357,8 @@ std::vector<HostileEntry> makeHostileFolder(const fs::path& folder) {
         const bool either = label == "GIF without its trailer" || label == "GIF with 5000 frames" ||
                             label.find("negative height") != std::string::npos ||
                             label.find("repeating a scan") != std::string::npos ||
+                            label.find("a pass over every block") != std::string::npos ||
+                            label.find("coefficients would take") != std::string::npos ||
                             label.find("claiming 16384") != std::string::npos;
         add(label, name, whole ? Outcome::Picture : either ? Outcome::Either : Outcome::Message);
     }

@@ -36,9 +36,19 @@ struct JpegMaking {
     bool progressive = false;
     bool arithmetic = false;
     bool allAtFullPrecision = false;  // progressive in bands only, each scan final
+    bool manyScans = false;           // progressive in 432 scans (see manyScanScript)
+    bool fullColour = false;          // colours stored at full size, not halved
     int orientation = 0;              // an Exif block with this orientation when 1 to 8
 };
 std::string jpegBytes(int width, int height, const JpegMaking& making = {});
+
+// An arithmetic-coded JPEG (a progressive one's frame header) with every scan's data left
+// out and its header made to claim the given size: read as zeros throughout, a flat grey
+// picture of any size in a few bytes a scan.
+std::string jpegWithoutScanData(std::string jpeg, int width, int height);
+// A progressive JPEG of 16000 x 16000 with its colours at full size: its pixels fit the
+// bound, but the coefficients its scans give would take 1.5 GB.
+std::string coefficientBomb();
 
 // A JPEG of the given size whose header is then made to claim another size: the pixel data
 // stays that of the small picture.

@@ -20,6 +20,7 @@
 #include "files/folder_listing.h"
 #include "form/form_controls.h"
 #include "gui/about_dialog.h"
+#include "gui/deferred_icons.h"
 #include "gui/first_paint_exit.h"
 #include "gui/icons.h"
 #include "gui/main_window.h"
@@ -109,6 +110,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QString::fromLatin1(pictavo::kProgramTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(pictavo::kProgramVersion));
     QApplication::setWindowIcon(pictavo::gui::programIcon());
+    QApplication::setStyle(new pictavo::gui::DeferredIconStyle);
     // Chosen once, before any window or text is made.
     const pictavo::Translation translation(pictavo::systemLanguage());
     pictavo::gui::exitAfterFirstPaintWhenAsked();

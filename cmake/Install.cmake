@@ -7,6 +7,7 @@ include(GNUInstallDirs)
 set(PICTAVO_APP_ID org.pictavo.Pictavo)
 
 install(TARGETS pictavo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pictavo_codecs_module LIBRARY DESTINATION ${PICTAVO_CODECS_INSTALL_DIR})
 install(FILES data/${PICTAVO_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/${PICTAVO_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES data/icons/${PICTAVO_APP_ID}.svg

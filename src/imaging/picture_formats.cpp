@@ -5,14 +5,16 @@
 #include <QColorSpace>
 #include <QImageReader>
 
-#include "imaging/heif_picture.h"
-#include "imaging/jxl_picture.h"
+#include "imaging/library_codecs.h"
 
 namespace pictavo {
 
 PictureKind libraryPictureKind(const QByteArray& bytes) {
-    if (isHeifPicture(bytes)) return {"heif", heifPictureSize(bytes)};
-    if (isJxlPicture(bytes)) return {"jxl", jxlPictureSize(bytes)};
+    if (!mayBeLibraryPicture(bytes)) return {};
+    const LibraryCodecs* codecs = libraryCodecs();
+    if (!codecs) return {};
+    if (codecs->isHeif(bytes)) return {"heif", codecs->heifSize(bytes)};
+    if (codecs->isJxl(bytes)) return {"jxl", codecs->jxlSize(bytes)};
     return {};
 }
 
@@ -22,14 +24,16 @@ bool sizeInEveryHeader(const QByteArray& format) {
 
 QImage decodeLibraryPicture(const PictureKind& kind, const QByteArray& bytes, std::int64_t limitBytes,
                             const PictureMemory& memory) {
-    return kind.format == "heif" ? decodeHeifPicture(bytes, limitBytes, memory)
-                                 : decodeJxlPicture(bytes, limitBytes, memory);
+    // Only a kind libraryPictureKind() gave, so the module is loaded.
+    const LibraryCodecs& codecs = *libraryCodecs();
+    return kind.format == "heif" ? codecs.decodeHeif(bytes, limitBytes, memory)
+                                 : codecs.decodeJxl(bytes, limitBytes, memory);
 }
 
 QByteArray pictureIccProfile(const QByteArray& bytes) {
     const PictureKind kind = checkPicture(bytes);
-    if (kind.format == "heif") return heifIccProfile(bytes);
-    if (kind.format == "jxl") return jxlIccProfile(bytes);
+    if (kind.format == "heif") return libraryCodecs()->heifProfile(bytes);
+    if (kind.format == "jxl") return libraryCodecs()->jxlProfile(bytes);
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

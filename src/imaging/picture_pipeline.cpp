@@ -16,9 +16,8 @@
 #include "base/errors.h"
 #include "imaging/bitmap_rows.h"
 #include "imaging/colour_profile.h"
-#include "imaging/heif_picture.h"
 #include "imaging/jpeg_rows.h"
-#include "imaging/jxl_picture.h"
+#include "imaging/library_codecs.h"
 #include "imaging/picture_reader.h"
 
 namespace fs = std::filesystem;
@@ -102,8 +101,8 @@ bool replacedSince(const fs::path& file, const FileIdentity& read) {
 PictureColours coloursOf(const PictureKind& kind, const QByteArray& bytes, const QImage& decoded) {
     if (kind.jpeg() || kind.format == "bmp" || kind.format == "gif" || kind.format == "png")
         return pictureColours(bytes);
-    if (kind.format == "heif") return {heifIccProfile(bytes), false};
-    if (kind.format == "jxl") return {jxlIccProfile(bytes), false};
+    if (kind.format == "heif") return {libraryCodecs()->heifProfile(bytes), false};
+    if (kind.format == "jxl") return {libraryCodecs()->jxlProfile(bytes), false};
     return {decoded.colorSpace().iccProfile(), false};
 }
 

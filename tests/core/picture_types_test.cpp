@@ -14,10 +14,12 @@
 
 #include "app/open_path.h"
 #include "imaging/clipboard_picture.h"
+#include "imaging/library_codecs.h"
 #include "imaging/picture_formats.h"
 #include "imaging/picture_reader.h"
 #include "support/core_test.h"
 #include "support/encoded_pictures.h"
+#include "support/hostile_corpus.h"
 
 using namespace pictavo::test;
 
@@ -213,3 +215,35 @@ TEST(PictureTypes, EachTypeGivesItsEmbeddedColourProfile) {
 }
 
 }  // namespace
+
+// Only bytes that may be a HEIF or JPEG XL picture have the program load the decoders'
+// module: every such picture does, and no other picture does.
+TEST(PictureTypes, OnlyHeifAndJpegXlPicturesAskForTheDecodersModule) {
+    for (const PictureType& type : pictureTypes()) {
+        const QByteArray bytes = type.encode();
+        const QByteArray kind = pictavo::checkPicture(bytes).format;
+        EXPECT_EQ(pictavo::mayBeLibraryPicture(bytes), kind == "heif" || kind == "jxl") << type.name;
+    }
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        bool may;
+    } cases[] = {
+        {"a JPEG", QByteArray::fromStdString(jpegBytes(16, 16)), false},
+        {"a bitmap", QByteArray::fromStdString(pictureBytes("bmp", 4, 4)), false},
+        {"a box file's start, one byte short",
+         QByteArray("\0\0\0\x18"
+                    "ftypmif",
+                    11),
+         false},
+        {"ftyp elsewhere than the first box",
+         QByteArray("\0\0\0\x08"
+                    "freeftyp",
+                    12),
+         false},
+        {"a JPEG XL codestream's signature", QByteArray("\xFF\x0A", 2), true},
+        {"a JPEG XL container's signature", QByteArray("\0\0\0\x0CJXL \r\n\x87\n", 12), true},
+        {"the container's signature cut short", QByteArray("\0\0\0\x0CJXL \r\n", 10), false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(pictavo::mayBeLibraryPicture(c.bytes), c.may) << c.what;
+}

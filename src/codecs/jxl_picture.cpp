@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "imaging/jxl_picture.h"
+#include "codecs/jxl_picture.h"
 
 #include <jxl/decode.h>
 #include <jxl/thread_parallel_runner.h>

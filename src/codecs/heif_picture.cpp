@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "imaging/heif_picture.h"
+#include "codecs/heif_picture.h"
 
 #include <libheif/heif.h>
 

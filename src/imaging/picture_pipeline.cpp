@@ -48,6 +48,8 @@ struct PicturePipeline::Job {
     };
     std::optional<Resume> resume;  // only the decoding worker touches it
     std::atomic<bool> cancelled{false};
+    std::atomic<bool> inView{false};                // see holdInView()
+    std::chrono::steady_clock::duration yielded{};  // only the decoding worker touches it
 
     std::mutex mutex;
     std::condition_variable sized;
@@ -276,6 +278,7 @@ void PicturePipeline::cancelAhead(const fs::path* keep) {
     std::erase_if(ahead_, [&](const std::shared_ptr<Job>& job) {
         if (keep && job->file == *keep) return false;
         job->cancel();
+        releaseInView(*job);
         return true;
     });
 }
@@ -300,6 +303,7 @@ Picture PicturePipeline::open(const fs::path& file) {
             job = *it;
             ahead_.erase(it);
             job->ahead = false;
+            releaseInView(*job);
         } else {
             job = std::make_shared<Job>(file, false);
         }
@@ -364,6 +368,7 @@ void PicturePipeline::decodeAhead(const std::vector<fs::path>& files) {
     std::erase_if(ahead_, [&](const std::shared_ptr<Job>& job) {
         if (std::find(files.begin(), files.end(), job->file) != files.end()) return false;
         job->cancel();
+        releaseInView(*job);
         return true;
     });
     for (const fs::path& file : missing) {
@@ -371,7 +376,8 @@ void PicturePipeline::decodeAhead(const std::vector<fs::path>& files) {
                               std::any_of(ahead_.begin(), ahead_.end(), [&](const auto& j) { return j->file == file; });
         if (underWay) continue;
         auto job = std::make_shared<Job>(file, true);
-        if (!workers_.post(WorkerPool::Priority::Ahead, [this, job] { run(job); })) return;
+        holdInView(*job);
+        if (!workers_.post(WorkerPool::Priority::Ahead, [this, job] { run(job); })) return releaseInView(*job);
         ahead_.push_back(std::move(job));
     }
     trimSoon();
@@ -392,6 +398,7 @@ void PicturePipeline::trimSoon() {
 void PicturePipeline::run(const std::shared_ptr<Job>& job) {
     if (job->started.exchange(true)) return;
     if (job->cancelled.load()) {
+        releaseInView(*job);
         job->refuse("Cancelled");
         return;
     }
@@ -413,6 +420,12 @@ void PicturePipeline::decode(Job& job) {
             if (bytes > 0) held.release(bytes);
         }
     } reservation{*held_, reserved};
+    // Work ahead counts as under way in view only while it decodes.
+    struct InView {
+        PicturePipeline& pipeline;
+        Job& job;
+        ~InView() { pipeline.releaseInView(job); }
+    } inViewEnds{*this, job};
     try {
         // Read: a large bitmap only up to its pixels, whose rows are read as they are decoded;
         // nothing where this goes on from work ahead that read the file.
@@ -471,6 +484,7 @@ void PicturePipeline::decode(Job& job) {
         };
 
         // Decode.
+        if (!kind.jpeg()) releaseInView(job);
         QImage image;
         if (kind.jpeg() || bitmap) {
             // Into the picture's final memory, top to bottom; the window paints the rows
@@ -517,14 +531,11 @@ void PicturePipeline::decode(Job& job) {
             // whose own rows in view are shown: under a held key the next photo is ready when
             // its step comes, and the rest of this one would be let go unseen.
             const int viewRows = viewRows_.load();
-            std::optional<AheadInView> inView;
-            if (jpeg && ahead && viewRows > fromRow) inView.emplace(*this);
+            if (!(jpeg && ahead && viewRows > fromRow)) releaseInView(job);
             const auto ready = [&](int ready) {
-                if (inView && ready >= viewRows) inView.reset();
-                if (!job.ahead.load()) {
-                    inView.reset();
-                    if (ready >= viewRows) yieldToAheadInView(job);
-                }
+                if (ready >= viewRows) releaseInView(job);
+                // Never on the thread for work ahead, where the work waited for may be queued.
+                if (!job.ahead.load() && ready >= viewRows && !WorkerPool::onAheadThread()) yieldToAheadInView(job);
                 if (ready <= decoded) return !job.cancelled.load();
                 if (converter) {
                     converter->decoded(decoded, ready);
@@ -612,26 +623,30 @@ void PicturePipeline::decode(Job& job) {
     arrived();
 }
 
-PicturePipeline::AheadInView::AheadInView(PicturePipeline& p) : pipeline(p) {
-    const std::lock_guard lock(p.inViewMutex_);
-    ++p.aheadInView_;
+void PicturePipeline::holdInView(Job& job) {
+    if (job.inView.exchange(true)) return;
+    const std::lock_guard lock(inViewMutex_);
+    ++aheadInView_;
 }
 
-PicturePipeline::AheadInView::~AheadInView() {
+void PicturePipeline::releaseInView(Job& job) {
+    if (!job.inView.exchange(false)) return;
     {
-        const std::lock_guard lock(pipeline.inViewMutex_);
-        --pipeline.aheadInView_;
+        const std::lock_guard lock(inViewMutex_);
+        --aheadInView_;
     }
-    pipeline.inViewChanged_.notify_all();
+    inViewChanged_.notify_all();
 }
 
-void PicturePipeline::yieldToAheadInView(const Job& job) {
-    // Bounded: work ahead that stalls must not stop the person's photo for long.
+void PicturePipeline::yieldToAheadInView(Job& job) {
+    // Bounded: work ahead that stalls must not hold the person's photo back for long.
     constexpr std::chrono::milliseconds kLongest{40}, kSlice{2};
-    const auto until = std::chrono::steady_clock::now() + kLongest;
     std::unique_lock lock(inViewMutex_);
-    while (aheadInView_ > 0 && !job.cancelled.load() && std::chrono::steady_clock::now() < until)
+    while (aheadInView_ > 0 && !job.cancelled.load() && job.yielded < kLongest) {
+        const auto from = std::chrono::steady_clock::now();
         inViewChanged_.wait_for(lock, kSlice);
+        job.yielded += std::chrono::steady_clock::now() - from;
+    }
 }
 
 void PicturePipeline::faultInAhead(const std::shared_ptr<Arrival>& arrival, uchar* bits, qsizetype bytes) {

@@ -101,17 +101,15 @@ private:
     void arrived();
     // Under mutex_: cancels the work ahead for every file but `keep`.
     void cancelAhead(const std::filesystem::path* keep);
-    // While alive: work ahead is decoding the rows a window shows first.
-    struct AheadInView {
-        explicit AheadInView(PicturePipeline& p);
-        ~AheadInView();
-        AheadInView(const AheadInView&) = delete;
-        AheadInView& operator=(const AheadInView&) = delete;
-        PicturePipeline& pipeline;
-    };
-    // On the person's decode, past its rows in view: waits a little while work ahead
-    // decodes rows in view.
-    void yieldToAheadInView(const Job& job);
+    // Counts work ahead among that whose rows in view are still to come (from when it is
+    // asked for, since the thread for work ahead gets little of a busy machine), and no
+    // longer: once they are decoded, or the work ends, is cancelled or taken over. Either
+    // may come more than once.
+    void holdInView(Job& job);
+    void releaseInView(Job& job);
+    // On the person's decode, past its rows in view: waits while work ahead decodes rows
+    // in view, 40 ms at most for each picture.
+    void yieldToAheadInView(Job& job);
     void faultInAhead(const std::shared_ptr<Arrival>& arrival, uchar* bits, qsizetype bytes);
     void trimSoon();
 

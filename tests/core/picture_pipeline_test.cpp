@@ -399,6 +399,41 @@ TEST_F(PictureLoading, WorkAheadWhileAPhotoArrivesLeavesRoomForThePhotoBefore) {
     EXPECT_TRUE(pipeline.held().holds(file("next.jpg"))) << "asked for once it was whole";
 }
 
+// Work ahead asked for while the person's photo arrives holds the rest of that photo back
+// from when it is asked, but only a little: stuck in its read, it keeps the photo from
+// arriving whole neither for good nor, on the thread for work ahead, at all.
+TEST_F(PictureLoading, WorkAheadStuckInItsReadHoldsThePersonsPhotoBackOnlyALittle) {
+    writeJpeg("big.jpg", 2400, 1800);
+    writeJpeg("photo.jpg", 3000, 2000, 5);
+    PicturePipeline pipeline;
+    pipeline.setViewSize(QSize(400, 300));
+    Gate gate;
+    heldRead = &gate;
+    bigReads = 0;
+    seams::setBeforePictureRead(holdBigRead);
+    const struct {
+        const char* how;
+        bool ahead;  // the person's photo was itself asked for ahead first, and taken over
+    } cases[] = {{"opened", false}, {"taken over from work ahead", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        if (c.ahead) pipeline.decodeAhead({file("photo.jpg")});
+        const Picture picture = pipeline.open(file("photo.jpg"));
+        pipeline.decodeAhead({file("photo.jpg"), file("big.jpg")});
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        if (const auto& arrival = picture.arrival())
+            while (arrival->end() == Arrival::End::None && std::chrono::steady_clock::now() < until)
+                arrival->waitRows(arrival->rows() + 1, std::chrono::milliseconds(5));
+        ASSERT_TRUE(!picture.arrival() || picture.arrival()->end() == Arrival::End::Whole);
+        EXPECT_EQ(*picture.image(), decodePicture(readPictureFile(file("photo.jpg"))));
+        pipeline.decodeAhead({});
+    }
+    gate.release();
+    pipeline.finishAll();
+    seams::setBeforePictureRead(nullptr);
+    heldRead = nullptr;
+}
+
 TEST_F(PictureLoading, APastedPictureFoundBrokenPartWayEndsInThePasteMessageAndTheViewBefore) {
     writePicture(file("a.bmp"), 40, 30, 0x102030);
     fx.start({});

@@ -4,6 +4,7 @@
 // that stops when asked, and damaged data refused rather than shown grey.
 
 #include "imaging/jpeg_rows.h"
+#include "support/encoded_pictures.h"
 #include "support/hostile_corpus.h"
 
 #include <gtest/gtest.h>
@@ -59,52 +60,44 @@ struct Encoding {
 };
 
 QByteArray encode(const QImage& image, const Encoding& e = {}) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr errors{};
-    c.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = JDIMENSION(image.width());
-    c.image_height = JDIMENSION(image.height());
     const int inks = e.stored == JCS_GRAYSCALE ? 1 : e.stored == JCS_CMYK || e.stored == JCS_YCCK ? 4 : 3;
-    c.input_components = inks;
-    c.in_color_space = inks == 1 ? JCS_GRAYSCALE : inks == 4 ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, e.stored);
-    jpeg_set_quality(&c, 90, TRUE);
-    c.comp_info[0].h_samp_factor = e.hSample;
-    c.comp_info[0].v_samp_factor = e.vSample;
-    c.restart_in_rows = e.restartRows;
-    c.arith_code = e.arithmetic ? TRUE : FALSE;
-    if (e.progressive) jpeg_simple_progression(&c);
     std::vector<jpeg_scan_info> scans(e.scanPerComponent ? std::size_t(inks) : 0);
     for (int i = 0; i < int(scans.size()); ++i) scans[std::size_t(i)] = {1, {i}, 0, 63, 0, 0};
-    if (!scans.empty()) {
-        c.scan_info = scans.data();
-        c.num_scans = inks;
-    }
-    jpeg_start_compress(&c, TRUE);
-    for (const QByteArray& segment : e.app1)
-        jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(segment.constData()),
-                          unsigned(segment.size()));
-    std::vector<JSAMPLE> row(std::size_t(image.width() * inks));
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            // Four inks as Photoshop stores them, inverted; black from the grain.
-            const int values[4] = {inks == 1 ? qGray(p) : qRed(p), qGreen(p), qBlue(p), 255 - (qBlue(p) ^ qRed(p)) / 3};
-            for (int i = 0; i < inks; ++i) row[std::size_t(x * inks + i)] = JSAMPLE(values[i]);
+    const auto setUp = [&](jpeg_compress_struct& c) {
+        c.image_width = JDIMENSION(image.width());
+        c.image_height = JDIMENSION(image.height());
+        c.input_components = inks;
+        c.in_color_space = inks == 1 ? JCS_GRAYSCALE : inks == 4 ? JCS_CMYK : JCS_RGB;
+        jpeg_set_defaults(&c);
+        jpeg_set_colorspace(&c, e.stored);
+        jpeg_set_quality(&c, 90, TRUE);
+        c.comp_info[0].h_samp_factor = e.hSample;
+        c.comp_info[0].v_samp_factor = e.vSample;
+        c.restart_in_rows = e.restartRows;
+        c.arith_code = e.arithmetic ? TRUE : FALSE;
+        if (e.progressive) jpeg_simple_progression(&c);
+        if (!scans.empty()) {
+            c.scan_info = scans.data();
+            c.num_scans = inks;
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(outSize));
-    std::free(out);
-    return bytes;
+    };
+    return test::libjpegEncoded(setUp, [&](jpeg_compress_struct& c) {
+        for (const QByteArray& segment : e.app1)
+            jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(segment.constData()),
+                              unsigned(segment.size()));
+        std::vector<JSAMPLE> row(std::size_t(image.width() * inks));
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb p = image.pixel(x, y);
+                // Four inks as Photoshop stores them, inverted; black from the grain.
+                const int values[4] = {inks == 1 ? qGray(p) : qRed(p), qGreen(p), qBlue(p),
+                                       255 - (qBlue(p) ^ qRed(p)) / 3};
+                for (int i = 0; i < inks; ++i) row[std::size_t(x * inks + i)] = JSAMPLE(values[i]);
+            }
+            JSAMPROW rows[1] = {row.data()};
+            jpeg_write_scanlines(&c, rows, 1);
+        }
+    });
 }
 
 // An Exif block whose IFDs hold the given entries (tag, type, count, 16-bit value), the

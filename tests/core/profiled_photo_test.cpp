@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "imaging/picture_pipeline.h"
+#include "support/encoded_pictures.h"
 #include "support/form_fixture.h"
 #include "support/hostile_corpus.h"
 
@@ -45,39 +46,30 @@ QImage photo(int width, int height) {
 // A JPEG of the picture with the profile in APP2 chunks, an EXIF orientation, and one
 // scan or several.
 QByteArray jpegOf(const QImage& image, const QByteArray& profile, int orientation, bool progressive) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr errors{};
-    c.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(image.width());
-    c.image_height = JDIMENSION(image.height());
-    c.input_components = 4;
-    c.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 95, TRUE);
-    if (progressive) jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    if (orientation > 1) {
-        // Exif, big-endian TIFF header, one IFD with the orientation.
-        const unsigned char exif[] = {
-            'E', 'x', 'i', 'f',  0,    0, 'M', 'M', 0, 42, 0, 0, 0,
-            8,   0,   1,   0x01, 0x12, 0, 3,   0,   0, 0,  1, 0, static_cast<unsigned char>(orientation),
-            0,   0,   0,   0,    0,    0};
-        jpeg_write_marker(&c, JPEG_APP0 + 1, exif, sizeof exif);
-    }
-    jpeg_write_icc_profile(&c, reinterpret_cast<const JOCTET*>(profile.constData()), unsigned(profile.size()));
-    while (c.next_scanline < c.image_height) {
-        auto* row = const_cast<JSAMPROW>(image.constScanLine(int(c.next_scanline)));
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    std::free(out);
-    return bytes;
+    const auto setUp = [&](jpeg_compress_struct& c) {
+        c.image_width = JDIMENSION(image.width());
+        c.image_height = JDIMENSION(image.height());
+        c.input_components = 4;
+        c.in_color_space = JCS_EXT_BGRX;
+        jpeg_set_defaults(&c);
+        jpeg_set_quality(&c, 95, TRUE);
+        if (progressive) jpeg_simple_progression(&c);
+    };
+    return test::libjpegEncoded(setUp, [&](jpeg_compress_struct& c) {
+        if (orientation > 1) {
+            // Exif, big-endian TIFF header, one IFD with the orientation.
+            const unsigned char exif[] = {
+                'E', 'x', 'i', 'f',  0,    0, 'M', 'M', 0, 42, 0, 0, 0,
+                8,   0,   1,   0x01, 0x12, 0, 3,   0,   0, 0,  1, 0, static_cast<unsigned char>(orientation),
+                0,   0,   0,   0,    0,    0};
+            jpeg_write_marker(&c, JPEG_APP0 + 1, exif, sizeof exif);
+        }
+        jpeg_write_icc_profile(&c, reinterpret_cast<const JOCTET*>(profile.constData()), unsigned(profile.size()));
+        while (c.next_scanline < c.image_height) {
+            auto* row = const_cast<JSAMPROW>(image.constScanLine(int(c.next_scanline)));
+            jpeg_write_scanlines(&c, &row, 1);
+        }
+    });
 }
 
 QByteArray swappedRedGreen() {

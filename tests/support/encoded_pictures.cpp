@@ -8,6 +8,7 @@
 #include <QColorSpace>
 #include <QImageWriter>
 #include <QTransform>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -143,6 +144,25 @@ QByteArray jxlEncoded(const QImage& image, bool lossless, int orientation, bool 
 
 QImage shownAs(const QImage& stored, int orientation) {
     return orientation == kTurnedRight ? stored.transformed(QTransform().rotate(90)) : stored;
+}
+
+QByteArray libjpegEncoded(const std::function<void(jpeg_compress_struct&)>& setUp,
+                          const std::function<void(jpeg_compress_struct&)>& write) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr errors{};
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    setUp(c);
+    jpeg_start_compress(&c, TRUE);
+    write(c);
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
 }
 
 QByteArray pngClaiming(QByteArray png, std::uint32_t width, std::uint32_t height) {

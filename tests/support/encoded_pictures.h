@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Pictures of every type a person may be given, made by the types' own encoders (Qt's
-// PNG, WebP and TIFF writers, libheif, libjxl), and the same files made to lie about
-// their size.
+// PNG, WebP and TIFF writers, libheif, libjxl, libjpeg), and the same files made to lie
+// about their size.
 
 #include <QByteArray>
 #include <QImage>
 #include <cstdint>
+#include <cstdio>  // jpeglib.h uses FILE without including it
+#include <functional>
+
+#include <jpeglib.h>
 
 namespace pictavo::test {
 
@@ -26,6 +30,12 @@ QByteArray qtEncoded(const QImage& image, const char* format, int quality, int o
 QByteArray heifEncoded(const QImage& image, bool av1, int orientation = kUpright);
 // JPEG XL through libjxl, as a bare codestream or in its container.
 QByteArray jxlEncoded(const QImage& image, bool lossless, int orientation = kUpright, bool container = false);
+
+// Through libjpeg's own compressor, into memory: `setUp` chooses the size, the input and
+// the rest of the settings (jpeg_set_defaults() included), `write` the markers and every
+// row once the compressor started.
+QByteArray libjpegEncoded(const std::function<void(jpeg_compress_struct&)>& setUp,
+                          const std::function<void(jpeg_compress_struct&)>& write);
 
 // The file with its header made to claim `width` x `height`.
 QByteArray pngClaiming(QByteArray png, std::uint32_t width, std::uint32_t height);

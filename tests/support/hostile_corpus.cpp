@@ -134,51 +134,45 @@ std::vector<jpeg_scan_info> manyScanScript() {
 }  // namespace
 
 std::string jpegBytes(int width, int height, const JpegMaking& making) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr errors{};
-    c.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(height);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    c.arith_code = making.arithmetic ? TRUE : FALSE;
-    if (making.fullColour) c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
     // DC of every component, then the AC of each, all at full precision.
     const jpeg_scan_info bands[] = {
         {3, {0, 1, 2}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}, {1, {1}, 1, 63, 0, 0}, {1, {2}, 1, 63, 0, 0}};
     const std::vector<jpeg_scan_info> many = manyScanScript();
-    if (making.allAtFullPrecision) {
-        c.scan_info = bands;
-        c.num_scans = 4;
-    } else if (making.manyScans) {
-        c.scan_info = many.data();
-        c.num_scans = int(many.size());
-    } else if (making.progressive) {
-        jpeg_simple_progression(&c);
-    }
-    jpeg_start_compress(&c, TRUE);
-    if (making.orientation >= 1 && making.orientation <= 8) {
-        const std::string exif = orientationExif(making.orientation);
-        jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()), unsigned(exif.size()));
-    }
-    std::vector<JSAMPLE> row(std::size_t(width) * 3, 128);
-    std::mt19937 rng(7);
-    for (int y = 0; y < height; ++y) {
-        if (making.grain)
-            for (auto& v : row) v = JSAMPLE(rng() & 0xFF);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::string bytes(reinterpret_cast<const char*>(out), size);
-    std::free(out);
-    return bytes;
+    const auto setUp = [&](jpeg_compress_struct& c) {
+        c.image_width = JDIMENSION(width);
+        c.image_height = JDIMENSION(height);
+        c.input_components = 3;
+        c.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&c);
+        c.arith_code = making.arithmetic ? TRUE : FALSE;
+        if (making.fullColour) c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
+        if (making.allAtFullPrecision) {
+            c.scan_info = bands;
+            c.num_scans = 4;
+        } else if (making.manyScans) {
+            c.scan_info = many.data();
+            c.num_scans = int(many.size());
+        } else if (making.progressive) {
+            jpeg_simple_progression(&c);
+        }
+    };
+    return libjpegEncoded(setUp,
+                          [&](jpeg_compress_struct& c) {
+                              if (making.orientation >= 1 && making.orientation <= 8) {
+                                  const std::string exif = orientationExif(making.orientation);
+                                  jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
+                                                    unsigned(exif.size()));
+                              }
+                              std::vector<JSAMPLE> row(std::size_t(width) * 3, 128);
+                              std::mt19937 rng(7);
+                              for (int y = 0; y < height; ++y) {
+                                  if (making.grain)
+                                      for (auto& v : row) v = JSAMPLE(rng() & 0xFF);
+                                  JSAMPROW rows[1] = {row.data()};
+                                  jpeg_write_scanlines(&c, rows, 1);
+                              }
+                          })
+        .toStdString();
 }
 
 std::string pictureBytes(const char* extension, int width, int height) {

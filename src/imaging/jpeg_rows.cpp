@@ -46,8 +46,8 @@ constexpr int kScanLimit = 500;
 // one of zeros run together is a few bytes whatever their number: 500 scans of a large
 // picture in a file of 100 KB keep a core busy for a minute. libjpeg's own progressive
 // script passes over each block five or six times; the passes of all scans together may
-// come to 24 for each block of the picture, and to 500 scans of 4096 blocks (a picture of
-// 512 x 512) for a small one.
+// come to 24 for each block of the picture, and to 500 scans of 4096 blocks (a grey
+// picture of 512 x 512) for a small one.
 constexpr std::uint64_t kPassesPerBlock = 24;
 constexpr std::uint64_t kSmallPictureBlocks = 4096;
 

@@ -4,7 +4,6 @@
 #include <dlfcn.h>
 
 #include <QtGlobal>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 

@@ -277,8 +277,7 @@ void PicturePipeline::arrived() {
 void PicturePipeline::cancelAhead(const fs::path* keep) {
     std::erase_if(ahead_, [&](const std::shared_ptr<Job>& job) {
         if (keep && job->file == *keep) return false;
-        job->cancel();
-        releaseInView(*job);
+        stopAhead(*job);
         return true;
     });
 }
@@ -367,8 +366,7 @@ void PicturePipeline::decodeAhead(const std::vector<fs::path>& files) {
     // is queued, the most likely first.
     std::erase_if(ahead_, [&](const std::shared_ptr<Job>& job) {
         if (std::find(files.begin(), files.end(), job->file) != files.end()) return false;
-        job->cancel();
-        releaseInView(*job);
+        stopAhead(*job);
         return true;
     });
     for (const fs::path& file : missing) {
@@ -533,9 +531,11 @@ void PicturePipeline::decode(Job& job) {
             const int viewRows = viewRows_.load();
             if (!(jpeg && ahead && viewRows > fromRow)) releaseInView(job);
             const auto ready = [&](int ready) {
-                if (ready >= viewRows) releaseInView(job);
-                // Never on the thread for work ahead, where the work waited for may be queued.
-                if (!job.ahead.load() && ready >= viewRows && !WorkerPool::onAheadThread()) yieldToAheadInView(job);
+                if (ready >= viewRows) {
+                    releaseInView(job);
+                    // Never on the thread for work ahead, where the work waited for may be queued.
+                    if (!job.ahead.load() && !WorkerPool::onAheadThread()) yieldToAheadInView(job);
+                }
                 if (ready <= decoded) return !job.cancelled.load();
                 if (converter) {
                     converter->decoded(decoded, ready);
@@ -627,6 +627,11 @@ void PicturePipeline::holdInView(Job& job) {
     if (job.inView.exchange(true)) return;
     const std::lock_guard lock(inViewMutex_);
     ++aheadInView_;
+}
+
+void PicturePipeline::stopAhead(Job& job) {
+    job.cancel();
+    releaseInView(job);
 }
 
 void PicturePipeline::releaseInView(Job& job) {

@@ -110,6 +110,8 @@ private:
     // On the person's decode, past its rows in view: waits while work ahead decodes rows
     // in view, 40 ms at most for each picture.
     void yieldToAheadInView(Job& job);
+    // Work ahead no longer wanted: cancelled, and no longer waited for.
+    void stopAhead(Job& job);
     void faultInAhead(const std::shared_ptr<Arrival>& arrival, uchar* bits, qsizetype bytes);
     void trimSoon();
 

@@ -31,15 +31,19 @@ public:
     void set(const QByteArray& icc, std::uint8_t format = 8, xcb_atom_t atom = 0) {
         xcb_change_property(c_, XCB_PROP_MODE_REPLACE, root_, atom ? atom : atom_, XCB_ATOM_CARDINAL, format,
                             static_cast<std::uint32_t>(icc.size() / (format / 8)), icc.constData());
-        xcb_flush(c_);
+        sync();
     }
     void remove() {
         xcb_delete_property(c_, root_, atom_);
-        xcb_flush(c_);
+        sync();
     }
     void setOther(const QByteArray& bytes) { set(bytes, 8, XCB_ATOM_WM_NAME); }
 
 private:
+    // Returns once the server has carried out every request sent so far: what the program
+    // reads on its own connection afterwards is what this client left, not what it had.
+    void sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+
     xcb_connection_t* c_;
     xcb_window_t root_;
     xcb_atom_t atom_;

@@ -3,7 +3,6 @@
 
 #include "common.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -17,8 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "files/natural_order.h"
-#include "files/wildcard.h"
+#include "folder_floor.h"
 
 extern char** environ;
 
@@ -231,25 +229,8 @@ double turboDecode(const fs::path& file) {
 
 double scanFolder(const fs::path& folder, std::size_t* matched) {
     const auto start = Clock::now();
-    std::vector<std::string> folders, files;
-    DIR* dir = ::opendir(folder.c_str());
-    while (const dirent* e = ::readdir(dir)) {
-        if (e->d_name[0] == '.') continue;
-        bool isDir = e->d_type == DT_DIR;
-        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-            struct stat st {};
-            isDir = ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-        }
-        if (isDir)
-            folders.emplace_back(e->d_name);
-        else if (pictavo::matchesAny(settings.pattern, e->d_name))
-            files.emplace_back(e->d_name);
-    }
-    ::closedir(dir);
-    // The quickest natural sort at hand: keys made once per name.
-    pictavo::naturalSort(folders);
-    pictavo::naturalSort(files);
-    if (matched) *matched = files.size();
+    const FolderFloor list = listFolderFloor(folder.c_str(), settings.pattern);
+    if (matched) *matched = list.files.size();
     return msSince(start);
 }
 

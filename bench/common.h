@@ -102,7 +102,7 @@ std::string megapixels(int width, int height);
 std::vector<unsigned char> readWhole(const fs::path& file);
 // libjpeg-turbo alone: read the file and decode it to a 32-bit buffer.
 double turboDecode(const fs::path& file);
-// One readdir of the folder: folders apart, the rest matched, both sorted naturally.
+// The folder listed as folder_floor.h lists it, in this process.
 double scanFolder(const fs::path& folder, std::size_t* matched = nullptr);
 
 // --- processes -------------------------------------------------------------------------

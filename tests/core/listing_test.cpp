@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
+#include <set>
 
 #include "files/natural_order.h"
 #include "support/core_test.h"
@@ -77,6 +78,28 @@ TEST_F(FolderReads, LinksFollowTheirTargetsAndHiddenEntriesStayOut) {
     fs::create_symlink(folder / "gone", folder / "c.jpg");
     EXPECT_EQ(host.files().SubFolders(at()), (std::vector<std::string>{"linked.jpg", "sub"}));
     EXPECT_EQ(host.files().Files(at(), pattern), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
+}
+
+TEST_F(FolderReads, AFolderOfManyBatchesListsItsPicturesInNaturalOrder) {
+    // More names than one batch holds: several runs are keyed and sorted apart, on other
+    // threads, and merged, with names of every subtle kind spread over all of them.
+    std::set<std::string> names;
+    for (std::string name : trickyNames(36000)) {
+        std::replace(name.begin(), name.end(), '/', '-');
+        names.insert("p" + name);
+    }
+    std::vector<std::string> pictures;
+    std::size_t i = 0;
+    for (const std::string& name : names) {
+        const bool picture = i++ % 4 != 0;
+        writeBytes(folder / (name + (picture ? ".jpg" : ".txt")), "");
+        if (picture) pictures.push_back(name + ".jpg");
+    }
+    std::stable_sort(pictures.begin(), pictures.end(),
+                     [](const auto& a, const auto& b) { return pictavo::naturalLess(a, b); });
+    const auto listed = host.files().Files(at(), pattern);
+    ASSERT_EQ(listed.size(), pictures.size());
+    EXPECT_TRUE(listed == pictures) << "the pictures are listed out of natural order";
 }
 
 TEST_F(FolderReads, ARepeatedReadServesOnlyOneEventAndNoChangeOfThisProgram) {

@@ -113,17 +113,18 @@ double runProcess(const fs::path& program, const std::vector<std::string>& args,
 
 // --- the program in this process -------------------------------------------------------
 
-// Counts the paints of one widget, and tells of each when asked to.
+// Counts the paints of one widget, and tells of each when asked to, once it is painted: the
+// paint is delivered here, so that what the widget then says it showed is this paint's.
 class PaintCounter : public QObject {
 public:
     int paints = 0;
     std::function<void()> onPaint;
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-            if (onPaint) onPaint();
-        }
-        return QObject::eventFilter(watched, event);
+        if (event->type() != QEvent::Paint) return QObject::eventFilter(watched, event);
+        ++paints;
+        const bool handled = watched->event(event);
+        if (onPaint) onPaint();
+        return handled;
     }
 };
 

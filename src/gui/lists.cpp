@@ -81,7 +81,10 @@ FileListView::FileListView(const FileList& list, QWidget* parent) : QListView(pa
 
 void FileListView::follow() {
     following_ = true;
-    if (model_.follow()) scrollToTop();
+    if (model_.follow()) {
+        scrollToTop();
+        lastChoice_ = -1;  // chosen in another listing
+    }
     const int row = list_.listIndex();
     if (row >= 0 && row < model_.rowCount()) {
         const QModelIndex index = model_.index(row);
@@ -99,6 +102,7 @@ void FileListView::currentChanged(const QModelIndex& current, const QModelIndex&
     QListView::currentChanged(current, previous);
     if (following_ || !input_ || !current.isValid()) return;
     chosen_ = true;
+    lastChoice_ = current.row();
     emit rowChosen(current.row());
 }
 
@@ -109,7 +113,10 @@ void FileListView::mousePressEvent(QMouseEvent* event) {
     QListView::mousePressEvent(event);
     input_ = false;
     // A click on the row that is already current is a click all the same.
-    if (!chosen_ && hit.isValid() && event->button() == Qt::LeftButton) emit rowChosen(hit.row());
+    if (!chosen_ && hit.isValid() && event->button() == Qt::LeftButton) {
+        lastChoice_ = hit.row();
+        emit rowChosen(hit.row());
+    }
 }
 
 void FileListView::mouseMoveEvent(QMouseEvent* event) {
@@ -130,6 +137,11 @@ void FileListView::keyPressEvent(QKeyEvent* event) {
     if (isCopyKey(event)) {
         event->ignore();
         return;
+    }
+    if (lastChoice_ >= 0 && lastChoice_ < model_.rowCount() && currentIndex().row() != lastChoice_) {
+        following_ = true;
+        selectionModel()->setCurrentIndex(model_.index(lastChoice_), QItemSelectionModel::ClearAndSelect);
+        following_ = false;
     }
     input_ = true;
     QListView::keyPressEvent(event);

@@ -39,6 +39,10 @@ public:
     explicit FileListView(const FileList& list, QWidget* parent = nullptr);
     // Shows the control's names and selection.
     void follow();
+    // Every row the user chose has been taken by the control. Until then the selection
+    // shows each row as the control steps onto it, and the next key moves on from the
+    // last row chosen, so that no press of a held key is lost.
+    void choicesTaken() { lastChoice_ = -1; }
 
 signals:
     // The user clicked a row or moved onto it with the keyboard.
@@ -59,6 +63,7 @@ private:
     // current row by itself (onto the first row when the list gets the focus).
     bool input_ = false;
     bool chosen_ = false;
+    int lastChoice_ = -1;
 };
 
 // The open folder's chain of parents, indented, then its subfolders.

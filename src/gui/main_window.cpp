@@ -64,6 +64,10 @@ constexpr std::array<ButtonEntry, 8> kButtonTable{{
     {&FormControls::autoRn, Glyph::Play},
 }};
 
+// Under a held key a photo stays on screen, whole in view, at least this long before the
+// next step replaces it: one frame of a 60 Hz screen.
+constexpr std::chrono::milliseconds kLeastOnScreen{17};
+
 }  // namespace
 
 MainWindow::MainWindow(Form1& form, QWidget* parent)
@@ -158,6 +162,43 @@ void MainWindow::waitForVisibleRows() {
     // and the window answers meanwhile; it is painted as it arrives.
     constexpr std::chrono::milliseconds kLongest{100};
     if (rows > 0) arrival->waitRows(rows, kLongest);
+}
+
+void MainWindow::postTakeWaitingRow(std::chrono::milliseconds after) {
+    takePosted_ = true;
+    QTimer::singleShot(after, Qt::PreciseTimer, this, [this] {
+        takePosted_ = false;
+        takeWaitingRow();
+    });
+}
+
+void MainWindow::takeWaitingRow() {
+    if (waitingRows_.empty()) return;
+    // A photo replaced before a screen has shown it for a frame was never seen: under a
+    // held key the next step waits for the rows in view of the photo on view (bounded,
+    // as when it was opened), then until it has been whole in view for a frame.
+    const Picture& shown = form_.c.Image1.picture();
+    if (pictureView_->isVisible() && !shown.isNull()) {
+        const auto& arrival = shown.arrival();
+        const auto end = arrival ? arrival->end() : Arrival::End::Whole;
+        if (!pictureView_->wholeInViewSince() && (end == Arrival::End::None || end == Arrival::End::Whole)) {
+            waitForVisibleRows();
+            pictureView_->repaint();
+        }
+        if (const auto since = pictureView_->wholeInViewSince()) {
+            const auto left = kLeastOnScreen - (std::chrono::steady_clock::now() - *since);
+            if (left > left.zero()) {
+                postTakeWaitingRow(std::chrono::ceil<std::chrono::milliseconds>(left));
+                return;
+            }
+        }
+    }
+    const int row = waitingRows_.front();
+    waitingRows_.pop_front();
+    // Its own event, as each press of the key was: whatever came in between runs first.
+    if (!waitingRows_.empty()) postTakeWaitingRow(std::chrono::milliseconds(0));
+    if (waitingRows_.empty()) files_->choicesTaken();
+    run([this, row] { form_.c.filList.userClick(row); });
 }
 
 void MainWindow::pictureArrived() {
@@ -278,10 +319,11 @@ void MainWindow::buildSurface() {
     picture->setObjectName(QString::fromStdString(c.Picture1.name()));
     picture->setAccessibleName(QCoreApplication::translate("pictavo", "Picture"));
     bind(c.Picture1, picture);
-    c.Image1.observe([this, p = QPointer<QWidget>(picture)] {
+    c.Image1.observe([this, p = QPointer<PictureView>(picture)] {
         if (!p) return;
         p->update();
         const Picture& shown = form_.c.Image1.picture();
+        if (!(shown == lastPicture_)) p->pictureChanged();
         if (!shown.isNull() && !(shown == lastPicture_)) pictureOpened_ = true;
         lastPicture_ = shown;
     });
@@ -345,17 +387,14 @@ void MainWindow::buildSurface() {
         Qt::QueuedConnection);
 
     auto* files = new FileListView(c.filList, surface);
+    files_ = files;
     files->setObjectName(QString::fromStdString(c.filList.name()));
     files->setAccessibleName(QCoreApplication::translate("pictavo", "Files"));
     bind(c.filList, files);
-    connect(files, &FileListView::rowChosen, this, [this](int row) { waitingRows_.push_back(row); });
-    connect(
-        files, &FileListView::rowChosen, this,
-        [this](int row) {
-            if (!waitingRows_.empty()) waitingRows_.pop_front();
-            run([this, row] { form_.c.filList.userClick(row); });
-        },
-        Qt::QueuedConnection);
+    connect(files, &FileListView::rowChosen, this, [this](int row) {
+        waitingRows_.push_back(row);
+        if (!takePosted_) postTakeWaitingRow(std::chrono::milliseconds(0));
+    });
     files->setFocus();
 }
 

@@ -8,6 +8,7 @@
 #include <QSizeF>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <string>
@@ -18,6 +19,7 @@
 
 namespace pictavo::gui {
 
+class FileListView;
 class PictureView;
 class StatusPanels;
 
@@ -55,6 +57,8 @@ public:
     // Once a picture is painted whole and the window is idle, the next and the previous
     // file of the list are decoded ahead (not until this is turned on).
     void setDecodeAhead(bool on) { decodeAhead_ = on; }
+    // Rows chosen in the file list wait to be opened (a held key's steps).
+    [[nodiscard]] bool stepsWaiting() const { return !waitingRows_.empty(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -78,6 +82,9 @@ private:
     void pictureArrived();
     // Before a newly opened picture is painted: its rows that the viewport shows.
     void waitForVisibleRows();
+    // The next row chosen in the file list, opened once the photo on view has been seen.
+    void takeWaitingRow();
+    void postTakeWaitingRow(std::chrono::milliseconds after);
 
     Form1& form_;
     Units units_;
@@ -90,14 +97,17 @@ private:
     bool decodeAhead_ = false;
     bool aheadPending_ = false;
     PictureView* pictureView_ = nullptr;
+    FileListView* files_ = nullptr;
     // The picture Image1 showed when last seen.
     Picture lastPicture_;
     // A look at the arriving picture is posted and not yet taken.
     std::atomic<bool> arrivalPosted_{false};
     // An event opened a picture that is not painted yet.
     bool pictureOpened_ = false;
-    // Rows chosen in the file list whose queued event has not run yet (a held key's repeats).
+    // Rows chosen in the file list whose event has not run yet (a held key's repeats), and
+    // whether the event that takes the next one is posted.
     std::deque<int> waitingRows_;
+    bool takePosted_ = false;
 };
 
 }  // namespace pictavo::gui

@@ -51,6 +51,11 @@ void PictureView::resizeEvent(QResizeEvent* event) {
     if (onResized) onResized(deviceSize());
 }
 
+void PictureView::pictureChanged() {
+    paintedRows_ = 0;
+    wholeInViewSince_.reset();
+}
+
 bool PictureView::paintedAllInView() const {
     const int height = image_.picture().heightPx();
     return paintedRows_ >= std::min(height, deviceSize().height() - origin().y());
@@ -76,6 +81,7 @@ void PictureView::paintEvent(QPaintEvent* event) {
     }
     paintedRows_ = rows;
     if (!picture || picture->isNull() || rows <= 0) return;
+    if (!wholeInViewSince_ && paintedAllInView()) wholeInViewSince_ = std::chrono::steady_clock::now();
 
     // Work in device pixels: the picture is never scaled, whatever the pixel ratio.
     const qreal ratio = devicePixelRatioF();

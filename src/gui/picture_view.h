@@ -5,7 +5,9 @@
 
 #include <QRect>
 #include <QWidget>
+#include <chrono>
 #include <functional>
+#include <optional>
 
 #include "controls/controls.h"
 #include "gui/units.h"
@@ -33,6 +35,13 @@ public:
     void rowsArrived();
     // The last paint showed every row of the picture that lies in the viewport.
     [[nodiscard]] bool paintedAllInView() const;
+    // Since when the picture on view has shown every row in the viewport; none before
+    // its first such paint.
+    [[nodiscard]] std::optional<std::chrono::steady_clock::time_point> wholeInViewSince() const {
+        return wholeInViewSince_;
+    }
+    // The image took another picture: none of it is painted yet.
+    void pictureChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,6 +58,7 @@ private:
     Units units_;
     // Rows from the top of the arriving picture that the last paint showed.
     int paintedRows_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> wholeInViewSince_;
 };
 
 }  // namespace pictavo::gui

@@ -42,8 +42,16 @@ inline void whenModal(std::function<void(QWidget*)> act) {
 }
 
 // Runs what the event loop has queued (the lists hand their input to the model queued).
+// A step of the file list that waits for the photo on view to be seen (a frame at most) is
+// waited for too.
 inline void settle() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    auto stepping = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* window = qobject_cast<gui::MainWindow*>(w); window && window->stepsWaiting()) return true;
+        return false;
+    };
+    if (stepping()) (void)QTest::qWaitFor([&] { return !stepping(); }, 1000);
 }
 
 class GuiTest : public ::testing::Test {

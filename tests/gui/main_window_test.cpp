@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <chrono>
 
 #include "app/open_path.h"
 #include "form/rules.h"
@@ -232,15 +233,39 @@ private:
     std::function<std::string()> shown_;
 };
 
-TEST_F(GuiTest, HeldArrowKeyPaintsEachPictureAsTheSelectionReachesIt) {
-    const std::pair<const char*, unsigned> photos[] = {{"p0.bmp", 0x102030}, {"p1.bmp", 0x405060},
-                                                       {"p2.bmp", 0x708090}, {"p3.bmp", 0xa0b0c0},
-                                                       {"p4.bmp", 0xd0e0f0}, {"p5.bmp", 0xf0f0f0}};
-    for (const auto& [name, colour] : photos) writePicture(host.startFolder() / name, 40, 30, colour);
-    start();
-    clickRow("filList", 0);
+// A held key through six photos whose colours tell them apart, from the first.
+class HeldKeyTest : public GuiTest {
+protected:
+    QAbstractItemView* files = nullptr;
+    // The photos in the order the viewport first painted them, and when.
+    std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> firstPaints;
+    std::unique_ptr<PaintLog> log;
 
-    auto* files = widget<QAbstractItemView>("filList");
+    void SetUp() override {
+        const std::pair<const char*, unsigned> photos[] = {{"p0.bmp", 0x102030}, {"p1.bmp", 0x405060},
+                                                           {"p2.bmp", 0x708090}, {"p3.bmp", 0xa0b0c0},
+                                                           {"p4.bmp", 0xd0e0f0}, {"p5.bmp", 0xf0f0f0}};
+        for (const auto& [name, colour] : photos) writePicture(host.startFolder() / name, 40, 30, colour);
+        start();
+        clickRow("filList", 0);
+        files = widget<QAbstractItemView>("filList");
+        log = std::make_unique<PaintLog>([this] {
+            const QImage* image = form.c.Image1.picture().image();
+            const std::string colour = QColor(image->pixel(0, 0)).name().toStdString();
+            if (firstPaints.empty() || firstPaints.back().first != colour)
+                firstPaints.emplace_back(colour, std::chrono::steady_clock::now());
+            return std::string();
+        });
+        widget("Picture1")->installEventFilter(log.get());
+    }
+    std::vector<std::string> photosPainted() const {
+        std::vector<std::string> colours;
+        for (const auto& paint : firstPaints) colours.push_back(paint.first);
+        return colours;
+    }
+};
+
+TEST_F(HeldKeyTest, HeldArrowKeyPaintsEachPictureAsTheSelectionReachesIt) {
     auto* count = widget<QLineEdit>("lstCnt");
     // The file selected in the list, and the colour of the picture the viewport draws.
     PaintLog pictures([&] {
@@ -262,6 +287,35 @@ TEST_F(GuiTest, HeldArrowKeyPaintsEachPictureAsTheSelectionReachesIt) {
               (std::vector<std::string>{"p1.bmp #405060", "p2.bmp #708090", "p3.bmp #a0b0c0", "p4.bmp #d0e0f0"}));
     EXPECT_EQ(counts.seen, (std::vector<std::string>{"2/6", "3/6", "4/6", "5/6"}));
     EXPECT_EQ(form.c.filList.listIndex(), 4) << "every press is one step";
+}
+
+TEST_F(HeldKeyTest, EachPhotoStaysOnScreenAFrameBeforeTheNextStepReplacesIt) {
+    // Presses that reach the window together: their photos open at once, one after another.
+    for (int i = 0; i < 4; ++i) QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyRelease(files, Qt::Key_Down);
+    settle();
+
+    EXPECT_EQ(photosPainted(), (std::vector<std::string>{"#405060", "#708090", "#a0b0c0", "#d0e0f0"}));
+    const std::chrono::duration<double, std::milli> frame(1000.0 / 60);
+    for (std::size_t i = 1; i < firstPaints.size(); ++i)
+        EXPECT_GE(firstPaints[i].second - firstPaints[i - 1].second, frame) << "photo " << i << " replaced unseen";
+    EXPECT_EQ(form.c.filList.listIndex(), 4);
+}
+
+TEST_F(HeldKeyTest, APressWhileStepsWaitMovesOnFromTheLastRowChosen) {
+    QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyPress(files, Qt::Key_Down);
+    // The first step is taken and shows its row; the second waits for its photo to be seen.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.c.filList.listIndex() == 1; }, 1000));
+    ASSERT_TRUE(window->stepsWaiting());
+    EXPECT_EQ(files->currentIndex().row(), 1) << "the list shows the photo on view";
+    QTest::keyPress(files, Qt::Key_Down);
+    QTest::keyRelease(files, Qt::Key_Down);
+    settle();
+
+    EXPECT_EQ(form.c.filList.listIndex(), 3) << "every press is one step";
+    EXPECT_EQ(files->currentIndex().row(), 3);
+    EXPECT_EQ(photosPainted(), (std::vector<std::string>{"#405060", "#708090", "#a0b0c0"}));
 }
 
 TEST_F(GuiTest, PositionCountOfALargeFolderStaysWholeInItsBox) {

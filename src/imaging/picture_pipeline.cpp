@@ -448,6 +448,10 @@ void PicturePipeline::decode(Job& job) {
             if (arrival) arrival->stopped();  // handed over before it moved here
             return job.refuse("Cancelled");
         }
+        // An opaque WebP still is decoded by rows as a JPEG is; any other WebP whole, by Qt.
+        const LibraryCodecs* webp = kind.format == "webp" && !bitmap ? libraryCodecs() : nullptr;
+        if (webp && (!kind.size.isValid() || webp->webpOpaqueSize(bytes) != kind.size)) webp = nullptr;
+        const bool byRows = kind.jpeg() || bitmap || webp;
         const QSize stored = kind.size;
         const std::int64_t pixels = stored.isValid() ? std::int64_t(stored.width()) * stored.height() : 0;
         const bool large = pixels >= options_.arrivesLaterFrom;
@@ -484,15 +488,17 @@ void PicturePipeline::decode(Job& job) {
         // Decode.
         if (!kind.jpeg()) releaseInView(job);
         QImage image;
-        if (kind.jpeg() || bitmap) {
+        if (byRows) {
             // Into the picture's final memory, top to bottom; the window paints the rows
             // as they come.
             std::optional<JpegRows> jpeg;
-            if (!bitmap) jpeg.emplace(bytes);
-            const QSize size = bitmap ? bitmap->size() : jpeg->size();
+            if (!bitmap && !webp) jpeg.emplace(bytes);
+            const QSize size = bitmap ? bitmap->size() : webp ? kind.size : jpeg->size();
             // Colours as the photo was made: each strip is converted to the screen's as it
             // is decoded, before the window may paint it.
-            const auto conversion = colours_.forPicture(bitmap ? bitmap->colours() : pictureColours(bytes));
+            const auto conversion = colours_.forPicture(bitmap ? bitmap->colours()
+                                                        : webp ? PictureColours{webp->webpProfile(bytes), false}
+                                                               : pictureColours(bytes));
             image = resume ? resume->memory : memoryFor(size);
             if (image.isNull()) throw std::bad_alloc();
             uchar* bits = resume ? resume->bits : image.bits();
@@ -548,6 +554,7 @@ void PicturePipeline::decode(Job& job) {
             };
             // A bitmap's rows in view come in one go: one paint shows them.
             const bool whole = bitmap ? bitmap->decode(bits, bytesPerLine, viewRows_.load(), ready)
+                               : webp ? webp->decodeWebpRows(bytes, bits, bytesPerLine, ready)
                                       : jpeg->decode(bits, bytesPerLine, ready, fromRow);
             // Every strip converted before the picture is whole, or given up.
             if (converter) converter->finish();
@@ -608,7 +615,7 @@ void PicturePipeline::decode(Job& job) {
             job.handWhole(std::move(image));
             return;
         }
-        if (kind.jpeg() || bitmap) {
+        if (byRows) {
             arrival->finish();
         } else {
             arrival->finish(std::move(image));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QColorSpace>
 #include <QImage>
 #include <chrono>
 #include <condition_variable>
@@ -17,8 +18,10 @@
 #include <vector>
 
 #include "imaging/colour_profile.h"
+#include "imaging/picture_formats.h"
 #include "imaging/picture_pipeline.h"
 #include "imaging/picture_reader.h"
+#include "support/encoded_pictures.h"
 #include "support/test_host.h"
 
 namespace fs = std::filesystem;
@@ -158,6 +161,50 @@ TEST_F(BitmapRowsTest, ArrivesWithQtsPixelsTheRowsInViewFirst) {
         const QImage shown = whole(picture);
         EXPECT_EQ(shown, expected);
         EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [&](auto r) { return r.second > 0 && r.first < l.height; }))
+            << "some rows were there before the whole";
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    }
+}
+
+// An opaque WebP still arrives by rows as a bitmap does, in the pixels Qt's reader gives
+// for the same file and in the screen's colours where it carries a profile; one with
+// transparency is left to Qt's reader and arrives whole.
+TEST_F(BitmapRowsTest, AnOpaqueWebPArrivesByRowsInQtsPixels) {
+    std::mt19937 random(29);
+    QImage noise(600, 400, QImage::Format_RGB32);  // several slices of the file, lossy or not
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, 0xFF000000u | (random() & 0xFFFFFFu));
+    QImage tagged = noise;
+    tagged.setColorSpace(QColorSpace::AdobeRgb);
+    QImage clear = noise.convertToFormat(QImage::Format_ARGB32);
+    clear.setPixel(5, 5, qRgba(10, 20, 30, 128));
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool byRows;
+    } cases[] = {
+        {"lossy", test::qtEncoded(noise, "webp", 90), true},
+        {"lossless", test::qtEncoded(noise, "webp", 100), true},
+        {"lossy with an Adobe RGB profile", test::qtEncoded(tagged, "webp", 90), true},
+        {"with transparency", test::qtEncoded(clear, "webp", 90), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path f = file(std::string(c.name).substr(0, 9) + ".webp");
+        writeBytes(f, c.bytes.toStdString());
+        QImage expected = decodePicture(c.bytes);
+        if (const auto conversion = pipeline.colours().forPicture({pictureIccProfile(c.bytes), false}))
+            conversion->convert(expected);
+
+        std::vector<int> seen;
+        onRows([&](Arrival& a) { seen.push_back(a.rows()); });
+        const Picture picture = open(f);
+        EXPECT_EQ(picture.arrival() != nullptr, c.byRows);
+        QImage shown = whole(picture);
+        shown.setColorSpace(expected.colorSpace());  // the pixels count, not the label Qt's reader puts on
+        EXPECT_EQ(shown, expected);
+        if (!c.byRows) continue;
+        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](int rows) { return rows > 0 && rows < 400; }))
             << "some rows were there before the whole";
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     }

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "app/open_path.h"
+#include "codecs/webp_picture.h"
 #include "imaging/clipboard_picture.h"
 #include "imaging/library_codecs.h"
 #include "imaging/picture_formats.h"
@@ -160,6 +161,54 @@ TEST(PictureTypes, DamagedAndLyingFilesOfEachTypeAreRefused) {
             EXPECT_FALSE(memoryAsked);
         }
     }
+}
+
+// The decoder that gives an opaque WebP by rows: a damaged file fails and a lying one is not
+// taken, rather than leave rows unwritten, and a stop asked for between slices is heard.
+TEST(PictureTypes, WebPByRowsFailsOnDamageAndStopsWhenAsked) {
+    const QByteArray webp = qtEncoded(pattern(), "webp", 80);
+    ASSERT_EQ(pictavo::webpOpaqueStillSize(webp), pattern().size());
+    QImage clear(32, 16, QImage::Format_ARGB32);
+    clear.fill(qRgba(1, 2, 3, 100));
+    EXPECT_FALSE(pictavo::webpOpaqueStillSize(qtEncoded(clear, "webp", 80)).isValid()) << "left to Qt";
+
+    QImage big(256, 256, QImage::Format_RGB32);
+    std::uint32_t seed = 1;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) big.setPixel(x, y, 0xFF000000u | ((seed = seed * 1664525u + 1013904223u) >> 8));
+    const QByteArray several = qtEncoded(big, "webp", 100);  // lossless: slices of 64 KiB
+    ASSERT_GT(several.size(), 2 * 64 * 1024);
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } damaged[] = {
+        {"cut in half", several.left(several.size() / 2)},
+        {"without its last 8 bytes", webp.left(webp.size() - 8)},
+        {"garbage after its headers", several.left(40) + QByteArray(several.size() - 40, '\x5A')},
+    };
+    EXPECT_FALSE(pictavo::webpOpaqueStillSize(webpClaiming(webp, 64, 32)).isValid())
+        << "a canvas its picture does not fill";
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        const QSize size = pictavo::webpOpaqueStillSize(bytes);
+        ASSERT_TRUE(size.isValid()) << "taken for an opaque still by its headers";
+        QImage into(size, QImage::Format_RGB32);
+        EXPECT_THROW((void)pictavo::decodeWebpRows(bytes, into.bits(), into.bytesPerLine(), [](int) { return true; }),
+                     HostError);
+    }
+
+    QImage into(big.size(), QImage::Format_RGB32);
+    int calls = 0;
+    EXPECT_FALSE(pictavo::decodeWebpRows(several, into.bits(), into.bytesPerLine(), [&](int) { return ++calls < 2; }));
+    EXPECT_EQ(calls, 2);
+    std::vector<int> told;
+    EXPECT_TRUE(pictavo::decodeWebpRows(several, into.bits(), into.bytesPerLine(), [&](int rows) {
+        told.push_back(rows);
+        return true;
+    }));
+    EXPECT_EQ(into, big);
+    EXPECT_EQ(told.back(), 256);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
 }
 
 // A file may store its colours multiplied by their alpha: shown with its own colours, not

@@ -174,6 +174,11 @@ void MainWindow::postTakeWaitingRow(std::chrono::milliseconds after) {
 
 void MainWindow::takeWaitingRow() {
     if (waitingRows_.empty()) return;
+    // Rows of a list that another folder's has replaced meanwhile are not this list's.
+    if (waitingListing_ != form_.c.filList.listing()) {
+        waitingRows_.clear();
+        return;
+    }
     // A photo replaced before a screen has shown it for a frame was never seen: under a
     // held key the next step waits for the rows in view of the photo on view (bounded,
     // as when it was opened), then until it has been whole in view for a frame.
@@ -392,6 +397,8 @@ void MainWindow::buildSurface() {
     files->setAccessibleName(QCoreApplication::translate("pictavo", "Files"));
     bind(c.filList, files);
     connect(files, &FileListView::rowChosen, this, [this](int row) {
+        if (waitingListing_ != form_.c.filList.listing()) waitingRows_.clear();
+        waitingListing_ = form_.c.filList.listing();
         waitingRows_.push_back(row);
         if (!takePosted_) postTakeWaitingRow(std::chrono::milliseconds(0));
     });

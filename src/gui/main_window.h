@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -107,6 +108,7 @@ private:
     // Rows chosen in the file list whose event has not run yet (a held key's repeats), and
     // whether the event that takes the next one is posted.
     std::deque<int> waitingRows_;
+    std::uint64_t waitingListing_ = 0;  // the file list's listing they were chosen in
     bool takePosted_ = false;
 };
 

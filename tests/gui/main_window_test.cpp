@@ -318,6 +318,25 @@ TEST_F(HeldKeyTest, APressWhileStepsWaitMovesOnFromTheLastRowChosen) {
     EXPECT_EQ(photosPainted(), (std::vector<std::string>{"#405060", "#708090", "#a0b0c0"}));
 }
 
+// A step still waiting when another folder opens belongs to the list that folder replaced:
+// it opens nothing in the new one.
+TEST_F(GuiTest, AStepChosenBeforeAnotherFolderOpensIsDropped) {
+    for (const char* name : {"a0.bmp", "a1.bmp"}) writePicture(host.startFolder() / name, 40, 30);
+    fs::create_directories(host.startFolder() / "other");
+    for (const char* name : {"b0.bmp", "b1.bmp"}) writePicture(host.startFolder() / "other" / name, 40, 30);
+    start();
+    clickRow("filList", 0);
+    QTest::keyPress(widget("filList"), Qt::Key_Down);  // its step is queued, not yet taken
+    int other = -1;
+    for (std::size_t i = 0; i < form.c.dirList.rows().size(); ++i)
+        if (form.c.dirList.rows()[i].name == "other") other = static_cast<int>(i);
+    window->run([&] { form.c.dirList.userOpen(other); });
+    settle();
+    EXPECT_EQ(form.c.dirList.path(), host.hostPath(host.startFolder() / "other"));
+    EXPECT_EQ(form.c.filList.listIndex(), -1) << "nothing chosen in this folder";
+    EXPECT_FALSE(window->stepsWaiting());
+}
+
 TEST_F(GuiTest, PositionCountOfALargeFolderStaysWholeInItsBox) {
     start();
     auto* count = widget<QLineEdit>("lstCnt");

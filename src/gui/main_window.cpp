@@ -201,8 +201,11 @@ void MainWindow::takeWaitingRow() {
     const int row = waitingRows_.front();
     waitingRows_.pop_front();
     // Its own event, as each press of the key was: whatever came in between runs first.
-    if (!waitingRows_.empty()) postTakeWaitingRow(std::chrono::milliseconds(0));
-    if (waitingRows_.empty()) files_->choicesTaken();
+    if (waitingRows_.empty()) {
+        files_->choicesTaken();
+    } else {
+        postTakeWaitingRow(std::chrono::milliseconds(0));
+    }
     run([this, row] { form_.c.filList.userClick(row); });
 }
 
@@ -328,8 +331,10 @@ void MainWindow::buildSurface() {
         if (!p) return;
         p->update();
         const Picture& shown = form_.c.Image1.picture();
-        if (!(shown == lastPicture_)) p->pictureChanged();
-        if (!shown.isNull() && !(shown == lastPicture_)) pictureOpened_ = true;
+        if (!(shown == lastPicture_)) {
+            p->pictureChanged();
+            if (!shown.isNull()) pictureOpened_ = true;
+        }
         lastPicture_ = shown;
     });
     new HandPanning(picture, c.HScroll1, c.VScroll1, units_,

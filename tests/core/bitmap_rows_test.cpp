@@ -196,15 +196,16 @@ TEST_F(BitmapRowsTest, AnOpaqueWebPArrivesByRowsInQtsPixels) {
         if (const auto conversion = pipeline.colours().forPicture({pictureIccProfile(c.bytes), false}))
             conversion->convert(expected);
 
-        std::vector<int> seen;
-        onRows([&](Arrival& a) { seen.push_back(a.rows()); });
+        std::vector<std::pair<int, int>> seen;  // rows, and rows in the first columns
+        onRows([&](Arrival& a) { seen.emplace_back(a.rows(), a.firstRows()); });
         const Picture picture = open(f);
         EXPECT_EQ(picture.arrival() != nullptr, c.byRows);
         QImage shown = whole(picture);
         shown.setColorSpace(expected.colorSpace());  // the pixels count, not the label Qt's reader puts on
         EXPECT_EQ(shown, expected);
         if (!c.byRows) continue;
-        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](int rows) { return rows > 0 && rows < 400; }))
+        // With a profile the columns in view are converted first: those rows come first.
+        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](auto r) { return r.second > 0 && r.first < 400; }))
             << "some rows were there before the whole";
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     }

@@ -63,6 +63,7 @@ FolderEntries readFolder(const fs::path& folder, const std::string& shownPath, s
         (isFolder ? entries.folders : entries.files).emplace_back(name);
         if (entries.files.size() == kBatch) {
             Ranked next{NaturalRun::sortAside(std::exchange(entries.files, {}), patterns), 0};
+            entries.files.reserve(kBatch);  // a large folder: the next batch without regrowing
             for (; !sorted.empty() && sorted.back().rank == next.rank; sorted.pop_back())
                 next = {NaturalRun::mergedAside(std::move(sorted.back().run), std::move(next.run)), next.rank + 1};
             sorted.push_back(std::move(next));
@@ -72,10 +73,13 @@ FolderEntries readFolder(const fs::path& folder, const std::string& shownPath, s
     if (err == 0) noteFolderRead(::dirfd(dir), std::move(saveLeftovers));
     ::closedir(dir);
     if (err != 0) throw HostError(reasonText({err, std::generic_category()}) + ": " + shownPath);
-    // The last batch on this thread, then merged with the runs before it, the smallest first.
-    NaturalRun last(std::move(entries.files), patterns);
-    for (; !sorted.empty(); sorted.pop_back()) last = NaturalRun::merged(sorted.back().run.get(), std::move(last));
-    entries.files = std::move(last).names();
+    // The last batch on this thread, then all runs merged at once into the list: a merge
+    // into an order of its own first would write every name's entry once more, into memory
+    // a new process has yet to touch.
+    std::vector<NaturalRun> runs;
+    runs.emplace_back(std::move(entries.files), patterns);
+    for (Ranked& run : sorted) runs.push_back(run.run.get());
+    entries.files = NaturalRun::mergedNames(std::move(runs));
     naturalSort(entries.folders);
     return entries;
 }

@@ -125,10 +125,35 @@ NaturalRun NaturalRun::merged(NaturalRun a, NaturalRun b) {
 }
 
 std::vector<std::string> NaturalRun::names() && {
+    std::vector<NaturalRun> runs;
+    runs.push_back(std::move(*this));
+    return mergedNames(std::move(runs));
+}
+
+std::vector<std::string> NaturalRun::mergedNames(std::vector<NaturalRun> runs) {
+    struct Rest {
+        const Entry* next;
+        const Entry* end;
+    };
+    std::vector<Rest> rests;
+    std::size_t total = 0;
+    for (const NaturalRun& run : runs) {
+        if (run.entries_.empty()) continue;
+        rests.push_back({run.entries_.data(), run.entries_.data() + run.entries_.size()});
+        total += run.entries_.size();
+    }
     std::vector<std::string> names;
-    names.reserve(entries_.size());
-    for (const Entry& e : entries_) names.push_back(std::move(*e.name));
-    *this = NaturalRun();
+    names.reserve(total);
+    // Few runs (a folder's sort leaves one per rank of its merges, about log2 of its
+    // batches, and the last batch): the least of their next names is found by looking at
+    // each, which for so few costs fewer comparisons than keeping them in a heap.
+    while (!rests.empty()) {
+        std::size_t least = 0;
+        for (std::size_t i = 1; i < rests.size(); ++i)
+            if (before(*rests[i].next, *rests[least].next)) least = i;
+        names.push_back(std::move(*rests[least].next->name));
+        if (++rests[least].next == rests[least].end) rests.erase(rests.begin() + static_cast<std::ptrdiff_t>(least));
+    }
     return names;
 }
 
@@ -166,8 +191,10 @@ void naturalSort(std::vector<std::string>& names) {
     const auto half = names.begin() + static_cast<std::ptrdiff_t>(names.size() / 2);
     auto second = NaturalRun::sortAside({std::make_move_iterator(half), std::make_move_iterator(names.end())});
     names.erase(half, names.end());
-    NaturalRun first(std::move(names));
-    names = NaturalRun::merged(std::move(first), second.get()).names();
+    std::vector<NaturalRun> runs;
+    runs.emplace_back(std::move(names));
+    runs.push_back(second.get());
+    names = NaturalRun::mergedNames(std::move(runs));
 }
 
 }  // namespace pictavo

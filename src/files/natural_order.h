@@ -41,6 +41,9 @@ public:
     [[nodiscard]] static std::future<NaturalRun> mergedAside(std::future<NaturalRun> a, std::future<NaturalRun> b);
     // The names in order; the run is left empty.
     [[nodiscard]] std::vector<std::string> names() &&;
+    // The names of all the runs in one order, merged straight into the list: the last
+    // merge of a sort needs no order of its own.
+    [[nodiscard]] static std::vector<std::string> mergedNames(std::vector<NaturalRun> runs);
 
 private:
     struct Part {

@@ -56,6 +56,29 @@ TEST(NaturalKeys, SortLikeTheComparison) {
         }
 }
 
+TEST(NaturalKeys, RunsSortedApartMergeIntoOneList) {
+    // A large folder's sort ends with a few runs sorted apart (one per rank of its merges,
+    // and the last batch, which may be empty), merged at once into the list. Equal names
+    // may lie in different runs.
+    const std::vector<std::vector<std::size_t>> splits{
+        {0}, {1}, {0, 7, 0}, {1, 1, 1, 1, 1}, {400, 3, 1200, 60, 0, 9, 2}, {2500, 2500}, {0, 0}};
+    for (const auto& sizes : splits) {
+        std::size_t total = 0;
+        for (const std::size_t size : sizes) total += size;
+        const auto names = trickyNames(total);
+        std::vector<pictavo::NaturalRun> runs;
+        auto from = names.begin();
+        for (const std::size_t size : sizes) {
+            runs.emplace_back(std::vector<std::string>(from, from + static_cast<std::ptrdiff_t>(size)));
+            from += static_cast<std::ptrdiff_t>(size);
+        }
+        auto expected = names;
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const auto& a, const auto& b) { return pictavo::naturalLess(a, b); });
+        EXPECT_EQ(pictavo::NaturalRun::mergedNames(std::move(runs)), expected) << ::testing::PrintToString(sizes);
+    }
+}
+
 // --- one read of a folder -------------------------------------------------------------------
 
 class FolderReads : public ::testing::Test {

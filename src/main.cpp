@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fontconfig/fontconfig.h>
+
 #include <QApplication>
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "app/form1.h"
 #include "app/open_path.h"
@@ -74,6 +78,30 @@ void cannotOpen(const std::string& path, const std::string& why) {
     std::fprintf(stderr, "pictavo: cannot open %s: %s\n", path.c_str(), why.c_str());
 }
 
+// At a program's first text, fontconfig reads its whole configuration and the cache of
+// every font folder: the largest part of what a window with text costs to show. It is
+// done on the other core while Qt starts, and Qt then finds it done.
+class FontsSetUpAhead {
+public:
+    FontsSetUpAhead() {
+        try {
+            thread_ = std::thread([] { FcInit(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: Qt sets fontconfig up at the first text, as without this.
+        }
+    }
+    ~FontsSetUpAhead() { wait(); }
+    FontsSetUpAhead(const FontsSetUpAhead&) = delete;
+    FontsSetUpAhead& operator=(const FontsSetUpAhead&) = delete;
+    // Before the first text: a set-up begun meanwhile would do all the work again.
+    void wait() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    std::thread thread_;
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -103,6 +131,7 @@ int main(int argc, char* argv[]) {
                      pictavo::kProgramTitle);
         return 1;
     }
+    FontsSetUpAhead fonts;
     // The start folder is read on a worker while Qt and the window are built.
     pictavo::ListingsAhead listings(pictavo::kFilePattern);
     listings.add(pictavo::startFolderPath());
@@ -140,6 +169,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&screenProfile, &pictavo::ScreenProfile::changed,
                      [&host](const QByteArray& icc) { host.pictures().setScreenProfile(icc); });
     pictavo::Form1 form(host);
+    fonts.wait();
     pictavo::gui::MainWindow window(form);
     host.setMainWindow(&window);
     window.setDecodeAhead(true);

@@ -130,38 +130,11 @@ std::vector<std::string> NaturalRun::names() && {
     return mergedNames(std::move(runs));
 }
 
-std::vector<std::string> NaturalRun::mergedNames(std::vector<NaturalRun> runs) {
-    struct Rest {
-        const Entry* next;
-        const Entry* end;
-    };
-    std::vector<Rest> rests;
-    std::size_t total = 0;
-    for (const NaturalRun& run : runs) {
-        if (run.entries_.empty()) continue;
-        rests.push_back({run.entries_.data(), run.entries_.data() + run.entries_.size()});
-        total += run.entries_.size();
-    }
-    std::vector<std::string> names;
-    names.reserve(total);
-    // Few runs (a folder's sort leaves one per rank of its merges, about log2 of its
-    // batches, and the last batch): the least of their next names is found by looking at
-    // each, which for so few costs fewer comparisons than keeping them in a heap.
-    while (!rests.empty()) {
-        std::size_t least = 0;
-        for (std::size_t i = 1; i < rests.size(); ++i)
-            if (before(*rests[i].next, *rests[least].next)) least = i;
-        names.push_back(std::move(*rests[least].next->name));
-        if (++rests[least].next == rests[least].end) rests.erase(rests.begin() + static_cast<std::ptrdiff_t>(least));
-    }
-    return names;
-}
-
 namespace {
 
 // Own code, since the standard library's parallel algorithms need Intel's TBB.
 template <typename Work>
-std::future<NaturalRun> aside(Work work) {
+auto aside(Work work) -> std::future<decltype(work())> {
     try {
         return std::async(std::launch::async, std::move(work));
     } catch (const std::system_error&) {
@@ -170,6 +143,55 @@ std::future<NaturalRun> aside(Work work) {
 }
 
 }  // namespace
+
+std::vector<std::string> NaturalRun::mergedNames(std::vector<NaturalRun> runs) {
+    std::vector<Span> spans;
+    std::size_t total = 0;
+    for (const NaturalRun& run : runs) {
+        if (run.entries_.empty()) continue;
+        spans.push_back({run.entries_.data(), run.entries_.data() + run.entries_.size()});
+        total += run.entries_.size();
+    }
+    std::vector<std::string> names(total);
+    constexpr std::size_t kInTwoFrom = 8192;
+    if (total < kInTwoFrom) {
+        takeInOrder(std::move(spans), names.data());
+        return names;
+    }
+    // A long list is merged in two parts at once: the names before the middle one of the
+    // longest run on this thread, the others on another, each into its own part of the
+    // list. Every run is cut there before either starts, and neither reads the other's.
+    const Span& longest =
+        *std::max_element(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.size() < b.size(); });
+    const Entry middle = longest.first[longest.size() / 2];
+    std::vector<Span> low, high;
+    std::size_t lowCount = 0;
+    for (const Span& span : spans) {
+        const Entry* cut = std::lower_bound(span.first, span.last, middle, before);
+        if (cut != span.first) low.push_back({span.first, cut});
+        if (cut != span.last) high.push_back({cut, span.last});
+        lowCount += static_cast<std::size_t>(cut - span.first);
+    }
+    auto rest = aside([&names, high = std::move(high), lowCount]() mutable {
+        takeInOrder(std::move(high), names.data() + lowCount);
+    });
+    takeInOrder(std::move(low), names.data());
+    rest.get();
+    return names;
+}
+
+// Few runs (a folder's sort leaves one per rank of its merges, about log2 of its batches,
+// and the last batch): the next name is found by looking at each run, which for so few
+// costs fewer comparisons than keeping them in a heap.
+void NaturalRun::takeInOrder(std::vector<Span> spans, std::string* out) {
+    while (!spans.empty()) {
+        std::size_t least = 0;
+        for (std::size_t i = 1; i < spans.size(); ++i)
+            if (before(*spans[i].first, *spans[least].first)) least = i;
+        *out++ = std::move(*spans[least].first->name);
+        if (++spans[least].first == spans[least].last) spans.erase(spans.begin() + static_cast<std::ptrdiff_t>(least));
+    }
+}
 
 std::future<NaturalRun> NaturalRun::sortAside(std::vector<std::string> names, std::string_view patterns) {
     return aside([names = std::move(names), patterns = std::string(patterns)]() mutable {

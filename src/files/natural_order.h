@@ -56,6 +56,13 @@ private:
         std::string* name;                  // in a part's names
     };
     static bool before(const Entry& a, const Entry& b);
+    struct Span {
+        const Entry* first;
+        const Entry* last;  // past the end
+        [[nodiscard]] std::size_t size() const { return static_cast<std::size_t>(last - first); }
+    };
+    // Moves the spans' names into `out` in order.
+    static void takeInOrder(std::vector<Span> spans, std::string* out);
     std::vector<std::unique_ptr<Part>> parts_;  // where they are, whatever the run does
     std::vector<Entry> entries_;
 };

@@ -52,7 +52,9 @@ void appendKey(std::string_view name, Text& key) {
     // A digit compares alike against any other character (no other character lies between
     // '0' and '9'), so a run of digits becomes '0', its length without leading zeros in two
     // bytes, then those digits: longer runs are larger, equal lengths compare digit by
-    // digit. A key that ends is a prefix of the other and sorts first.
+    // digit. A key that ends is a prefix of the other and sorts first. The length's bytes
+    // are never zero, so that a key of a name without a zero byte (any file name) holds
+    // none and a zero can end it.
     std::size_t i = 0;
     while (i < name.size()) {
         if (!isDigit(name[i])) {
@@ -62,9 +64,12 @@ void appendKey(std::string_view name, Text& key) {
         while (i < name.size() && name[i] == '0') ++i;
         const std::size_t start = i;
         while (i < name.size() && isDigit(name[i])) ++i;
+        // Two digits of base 255, each one more: lengths up to 65,024 keep their order (a
+        // longer run is not a file name's).
+        const std::size_t length = std::min<std::size_t>(i - start, 255 * 255 - 1);
         key.push_back('0');
-        key.push_back(static_cast<char>((i - start) >> 8 & 0xFF));
-        key.push_back(static_cast<char>((i - start) & 0xFF));
+        key.push_back(static_cast<char>(1 + length / 255));
+        key.push_back(static_cast<char>(1 + length % 255));
         key.insert(key.end(), name.begin() + static_cast<std::ptrdiff_t>(start),
                    name.begin() + static_cast<std::ptrdiff_t>(i));
     }
@@ -82,7 +87,7 @@ std::string naturalKey(std::string_view name) {
 bool NaturalRun::before(const Entry& a, const Entry& b) {
     if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
     if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
-    const int order = a.key.compare(b.key);
+    const int order = std::strcmp(a.key, b.key);
     return order != 0 ? order < 0 : *a.name < *b.name;
 }
 
@@ -90,24 +95,25 @@ NaturalRun::NaturalRun(std::vector<std::string> names, std::string_view patterns
     auto part = std::make_unique<Part>();
     part->names = patterns.empty() ? std::move(names) : matching(std::move(names), patterns);
     auto& own = part->names;
-    // All keys in one block: no allocation per name, and neighbours in memory.
-    std::vector<std::size_t> ends;
-    ends.reserve(own.size());
+    // All keys in one block, each ended by a zero: no allocation per name, and neighbours
+    // in memory.
+    std::vector<std::size_t> starts;
+    starts.reserve(own.size());
     for (const auto& name : own) {
+        starts.push_back(part->keys.size());
         appendKey(name, part->keys);
-        ends.push_back(part->keys.size());
+        part->keys.push_back('\0');
     }
     entries_.reserve(own.size());
-    std::size_t start = 0;
     for (std::size_t i = 0; i < own.size(); ++i) {
-        Entry e{{}, std::string_view(part->keys.data() + start, ends[i] - start), &own[i]};
+        Entry e{{}, part->keys.data() + starts[i], &own[i]};
         // Most comparisons end within the first 16 bytes of the keys: these compare as two
         // integers, without reaching into the keys' memory.
         unsigned char head[16] = {};
-        std::memcpy(head, e.key.data(), std::min(e.key.size(), sizeof head));
+        for (std::size_t b = 0; b < sizeof head && e.key[b] != '\0'; ++b)
+            head[b] = static_cast<unsigned char>(e.key[b]);
         for (std::size_t b = 0; b < sizeof head; ++b) e.head[b / 8] = e.head[b / 8] << 8 | head[b];
         entries_.push_back(e);
-        start = ends[i];
     }
     parts_.push_back(std::move(part));
     std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return before(a, b); });

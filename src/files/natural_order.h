@@ -17,7 +17,8 @@ namespace pictavo {
 
 // A key whose plain byte order is naturalLess's order up to the tie-break: sorting many
 // names compares keys made once instead of parsing both names on every comparison.
-// Equal keys leave the order to the exact bytes of the names.
+// Equal keys leave the order to the exact bytes of the names. The key of a name without a
+// zero byte (any file name) holds none; a digit run's order is kept up to 65,024 digits.
 [[nodiscard]] std::string naturalKey(std::string_view name);
 
 // Sorts names into naturalLess's order.
@@ -50,9 +51,10 @@ private:
         std::vector<std::string> names;
         std::vector<char> keys;
     };
+    // 32 bytes, moved by every sort and merge: the key's length lies in its ending zero.
     struct Entry {
         std::array<std::uint64_t, 2> head;  // the key's first 16 bytes, big-endian
-        std::string_view key;               // in a part's keys
+        const char* key;                    // in a part's keys, ended by a zero
         std::string* name;                  // in a part's names
     };
     static bool before(const Entry& a, const Entry& b);

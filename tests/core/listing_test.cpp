@@ -56,6 +56,26 @@ TEST(NaturalKeys, SortLikeTheComparison) {
         }
 }
 
+TEST(NaturalKeys, LongDigitRunsKeepTheirOrderAndNoKeyHoldsAZero) {
+    // A digit run's length is written in two bytes, neither of them zero: a zero ends each
+    // key in a sort's block of keys. Lengths around a byte's range, up to the longest
+    // whose order a key keeps (65,024 digits), and runs of zeros only.
+    std::vector<std::string> names;
+    for (const std::size_t digits : {0, 1, 254, 255, 256, 511, 65023})
+        for (const char* tail : {"", "x", "0"}) {
+            names.push_back("p" + std::string(digits, '7') + tail);
+            names.push_back("p0" + std::string(digits, '1') + tail);
+        }
+    for (const auto& name : names)
+        EXPECT_EQ(pictavo::naturalKey(name).find('\0'), std::string::npos) << name.size() << " bytes";
+    auto expected = names;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return pictavo::naturalLess(a, b); });
+    std::shuffle(names.begin(), names.end(), std::mt19937(3));
+    pictavo::naturalSort(names);
+    EXPECT_TRUE(names == expected);
+}
+
 TEST(NaturalKeys, RunsSortedApartMergeIntoOneList) {
     // A large folder's sort ends with a few runs sorted apart (one per rank of its merges,
     // and the last batch, which may be empty), merged at once into the list; a long list
